@@ -1,0 +1,57 @@
+// String resources of a module, for LoadStringA on POSIX.
+//
+// On Windows a module's strings are compiled into it from a resource script.
+// On POSIX a module (the program or a shared library) declares its strings in
+// one or more tables at namespace scope:
+//
+//   #include <brindle/string_table.h>
+//
+//   static const brindle::StringTable strings = {
+//       {101, "Hello"},
+//       {102, "File %s not found"},
+//   };
+//
+// A table belongs to the module whose image holds the table object; it is
+// registered while that module is loaded and withdrawn when it is unloaded.
+// LoadStringA(module, id, ...) searches only the tables of that module, in the
+// order they were registered; the first entry with the identifier wins. A
+// table that does not live in a module image (one built on the stack or the
+// heap) belongs to no module and is never found.
+#ifndef BRINDLE_STRING_TABLE_H
+#define BRINDLE_STRING_TABLE_H
+
+#include <initializer_list>
+
+#include "brindle/export.h"
+
+namespace brindle {
+
+struct StringResource {
+  unsigned int id;
+  char const* text;
+};
+
+class BRINDLE_API StringTable {
+ public:
+  // The texts are copied: the entries need not outlive the table.
+  StringTable(std::initializer_list<StringResource> entries);
+  ~StringTable();
+
+  StringTable(StringTable const&) = delete;
+  StringTable& operator=(StringTable const&) = delete;
+
+  // The text with identifier `id`, or null when the table has none.
+  char const* Find(unsigned int id) const;
+
+ private:
+  friend struct StringTableRegistry;
+
+  StringResource* entries_;
+  unsigned int count_;
+  void const* module_;  // the module's identity, or null
+  StringTable* next_;
+};
+
+}  // namespace brindle
+
+#endif  // BRINDLE_STRING_TABLE_H

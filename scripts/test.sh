@@ -1,0 +1,62 @@
+#!/bin/sh
+# The whole test suite: a normal build and an AddressSanitizer +
+# UndefinedBehaviorSanitizer build, each run with ctest, then bounded runs of
+# the fuzz targets. Installs what is missing first when run as root. Exits
+# non-zero on any failure.
+#
+# BRINDLE_FUZZ_SECONDS sets each fuzz target's run (default 30; 0 skips).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+fuzz_seconds=${BRINDLE_FUZZ_SECONDS:-30}
+
+sh "$root/scripts/deps.sh" cmake make g++ libc6-dev pkgconf libgtest-dev libbenchmark-dev \
+  clang libclang-rt-14-dev
+
+run_suite() {  # name, then extra cmake arguments
+  name=$1
+  shift
+  build=$root/build/test-$name
+  echo "=== $name build"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$root/build/configure-$name.log"
+  cmake --build "$build" -j "$jobs" >"$root/build/build-$name.log" 2>&1 || {
+    tail -n 60 "$root/build/build-$name.log"
+    exit 1
+  }
+  echo "=== $name tests"
+  (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 600)
+}
+
+mkdir -p "$root/build"
+
+run_suite normal
+
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_suite sanitize -DBRINDLE_SANITIZE=address,undefined \
+    -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_CONSUMER_TEST=OFF
+
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "=== fuzz build (clang, libFuzzer)"
+  build=$root/build/test-fuzz
+  CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBRINDLE_BUILD_FUZZ=ON -DBRINDLE_BUILD_TESTS=OFF -DBRINDLE_BUILD_BENCH=OFF \
+    -DBRINDLE_BUILD_EXAMPLES=OFF >"$root/build/configure-fuzz.log"
+  cmake --build "$build" -j "$jobs" >"$root/build/build-fuzz.log" 2>&1 || {
+    tail -n 60 "$root/build/build-fuzz.log"
+    exit 1
+  }
+  for target in "$build"/fuzz/*_fuzz; do
+    echo "=== fuzz $(basename "$target") for ${fuzz_seconds}s"
+    corpus=$build/corpus/$(basename "$target")
+    mkdir -p "$corpus"
+    "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" \
+      >"$build/$(basename "$target").log" 2>&1 || {
+      tail -n 60 "$build/$(basename "$target").log"
+      exit 1
+    }
+    grep -E 'stat::number_of_executed_units' "$build/$(basename "$target").log" || true
+  done
+fi
+
+echo "all suites passed"

@@ -1,0 +1,33 @@
+#include <gtest/gtest.h>
+
+#include "brindle/brindle.h"
+
+namespace {
+
+// The test runs with TZ=UTC0 (see tests/CMakeLists.txt), read at load.
+TEST(Module, TimeZoneIsReadAtLoad) {
+  EXPECT_EQ(_timezone, 0);
+  EXPECT_EQ(_daylight, 0);
+}
+
+TEST(Module, TzsetFollowsTheEnvironment) {
+  ASSERT_EQ(setenv("TZ", "EST5EDT", 1), 0);
+  _tzset();
+  EXPECT_EQ(_timezone, 18000);
+  EXPECT_NE(_daylight, 0);
+  ASSERT_EQ(setenv("TZ", "UTC0", 1), 0);
+  _tzset();
+  EXPECT_EQ(_timezone, 0);
+  EXPECT_EQ(_daylight, 0);
+}
+
+TEST(Module, GrowthSettingsAtLoad) {
+  EXPECT_EQ(AString::get_initial_capacity(), 16u);
+  EXPECT_EQ(AString::get_resize_increment(), 32u);
+}
+
+// A client's own static initialiser may already use the library.
+AString const early_string("built before main");
+TEST(Module, UsableFromStaticInitialisers) { EXPECT_STREQ(early_string.c_str(), "built before main"); }
+
+}  // namespace
