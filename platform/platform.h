@@ -13,7 +13,16 @@
 
 #include <windows.h>
 
+namespace brindle {
+inline constexpr char kPathSeparator = '\\';
+}  // namespace brindle
+
 #else  // POSIX
+
+namespace brindle {
+// The separator between the parts of a file path.
+inline constexpr char kPathSeparator = '/';
+}  // namespace brindle
 
 #define WINAPI
 #define TRUE 1

@@ -48,9 +48,15 @@ if [ "$fuzz_seconds" -gt 0 ]; then
   }
   for target in "$build"/fuzz/*_fuzz; do
     echo "=== fuzz $(basename "$target") for ${fuzz_seconds}s"
-    corpus=$build/corpus/$(basename "$target")
+    name=$(basename "$target")
+    corpus=$build/corpus/$name
     mkdir -p "$corpus"
-    "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" \
+    # New inputs go to the build's corpus; fuzz/corpus/<target>/ holds the
+    # seeds kept in the repository.
+    seeds=""
+    [ -d "$root/fuzz/corpus/$name" ] && seeds=$root/fuzz/corpus/$name
+    # shellcheck disable=SC2086
+    "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" $seeds \
       >"$build/$(basename "$target").log" 2>&1 || {
       tail -n 60 "$build/$(basename "$target").log"
       exit 1

@@ -1,7 +1,9 @@
-// A short printed tour of the library, one family at a time.
+// Tour: AString.
 #include <brindle/brindle.h>
 
 #include <cstdio>
+
+#include "examples/tour/tour.h"
 
 namespace {
 
@@ -14,6 +16,8 @@ const brindle::StringTable tour_strings = {
 void Show(char const* label, AString const& s) {
   std::printf("  %-28s \"%s\"  length %u, capacity %u\n", label, s.c_str(), s.length(), s.reserve());
 }
+
+}  // namespace
 
 void StringTour() {
   std::printf("\nAString: storage and growth\n");
@@ -37,13 +41,4 @@ void StringTour() {
   Show("resource 101", AString(101u, static_cast<HINSTANCE>(nullptr)));
   std::printf("  growth settings: initial capacity %u, resize increment %u\n", AString::get_initial_capacity(),
               AString::get_resize_increment());
-}
-
-}  // namespace
-
-int main() {
-  std::printf("%s\n", AString(100u, static_cast<HINSTANCE>(nullptr)).c_str());
-  std::printf("time zone: %ld seconds west of UTC, daylight saving %s\n", _timezone, _daylight ? "yes" : "no");
-  StringTour();
-  return 0;
 }

@@ -1,0 +1,7 @@
+// The tour's sections, one per family, each in its own file.
+#ifndef BRINDLE_EXAMPLES_TOUR_TOUR_H
+#define BRINDLE_EXAMPLES_TOUR_TOUR_H
+
+void StringTour();
+
+#endif  // BRINDLE_EXAMPLES_TOUR_TOUR_H
