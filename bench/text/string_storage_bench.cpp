@@ -5,10 +5,9 @@
 // The ratios printed at the end are AString time / std::string time.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <map>
 #include <string>
 
+#include "bench/ratio.h"
 #include "brindle/astring.h"
 
 namespace {
@@ -76,31 +75,14 @@ BENCHMARK(StdStringCharAppend)->Unit(benchmark::kMillisecond);
 BENCHMARK(AStringChunkAppend)->Unit(benchmark::kMillisecond);
 BENCHMARK(StdStringChunkAppend)->Unit(benchmark::kMillisecond);
 
-// Collects each run's time so that the ratios can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(std::vector<Run> const& runs) override {
-    for (auto const& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Ratio(char const* label, char const* ours, char const* peer) {
-    if (times_.count(ours) && times_.count(peer) && times_[peer] > 0) {
-      std::printf("ratio %-34s %.2f (AString / std::string)\n", label, times_[ours] / times_[peer]);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  brindle::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.Ratio("1 MB by single-character +=", "AStringCharAppend", "StdStringCharAppend");
-  reporter.Ratio("1 MB by 64-byte appends", "AStringChunkAppend", "StdStringChunkAppend");
+  reporter.Ratio("1 MB by single-character +=", "AStringCharAppend", "StdStringCharAppend", "AString / std::string");
+  reporter.Ratio("1 MB by 64-byte appends", "AStringChunkAppend", "StdStringChunkAppend", "AString / std::string");
   benchmark::Shutdown();
   return 0;
 }
