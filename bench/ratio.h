@@ -1,6 +1,7 @@
 // A console reporter that also prints time ratios between named runs, so a
 // benchmark program can set the library beside its peer and print
-// "ratio <label> <ours / peer>" lines after the table.
+// "ratio <label> <ours / peer>" lines after the table. Ratios are of CPU
+// time, which other work on a shared machine disturbs less than wall time.
 //
 //   int main(int argc, char** argv) {
 //     benchmark::Initialize(&argc, argv);
@@ -25,9 +26,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(std::vector<Run> const& runs) override {
     for (auto const& run : runs) {
-      if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        times_[run.run_name.str()] = run.GetAdjustedRealTime();
+        times_[run.run_name.str()] = run.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);

@@ -1,8 +1,9 @@
 #!/bin/sh
 # The whole test suite: a normal build and an AddressSanitizer +
-# UndefinedBehaviorSanitizer build, each run with ctest, then bounded runs of
-# the fuzz targets. Installs what is missing first when run as root. Exits
-# non-zero on any failure.
+# UndefinedBehaviorSanitizer build, each run with ctest, a ThreadSanitizer
+# build of the threaded tests, then bounded runs of the fuzz targets.
+# Installs what is missing first, and starts rpcbind, when run as root.
+# Exits non-zero on any failure.
 #
 # BRINDLE_FUZZ_SECONDS sets each fuzz target's run (default 30; 0 skips).
 set -eu
@@ -11,7 +12,7 @@ jobs=$(nproc)
 fuzz_seconds=${BRINDLE_FUZZ_SECONDS:-30}
 
 sh "$root/scripts/deps.sh" cmake make g++ libc6-dev pkgconf libgtest-dev libbenchmark-dev \
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind
 
 run_suite() {  # name, then extra cmake arguments
   name=$1
@@ -29,12 +30,33 @@ run_suite() {  # name, then extra cmake arguments
 
 mkdir -p "$root/build"
 
+# The RPC integration tests need rpcbind; without it they skip.
+sh "$root/scripts/rpcbind.sh" || echo "the RPC tests that need rpcbind will skip" >&2
+
 run_suite normal
 
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite sanitize -DBRINDLE_SANITIZE=address,undefined \
     -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_CONSUMER_TEST=OFF
+
+# ThreadSanitizer, for the tests whose code runs threads: the RPC endpoints
+# and runtime, and the framework's worker threads. Only their programs are
+# built.
+echo "=== thread build"
+build=$root/build/test-thread
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_SANITIZE=thread \
+  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF -DBRINDLE_CONSUMER_TEST=OFF \
+  >"$root/build/configure-thread.log"
+cmake --build "$build" -j "$jobs" --target rpc_endpoint_test rpc_runtime_test rpc_probe_server frame_test \
+  >"$root/build/build-thread.log" 2>&1 || {
+  tail -n 60 "$root/build/build-thread.log"
+  exit 1
+}
+echo "=== thread tests"
+(cd "$build" &&
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/rpc/tsan.supp \
+  ctest --output-on-failure -j "$jobs" --timeout 600 -R '^(Rpc|Endpoints\.|Servers\.|Thread\.)')
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "=== fuzz build (clang, libFuzzer)"

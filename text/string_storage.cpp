@@ -57,6 +57,8 @@ Formatted::~Formatted() { std::free(heap_); }
 namespace {
 
 using brindle::detail::Formatted;
+using brindle::detail::FreeBlock;
+using brindle::detail::Span;
 
 constexpr unsigned int kMaxLength = 0xFFFFFFFFu;
 
@@ -93,25 +95,11 @@ char* NewBlock(unsigned int room) {
   return static_cast<char*>(base) + kHeader;
 }
 
-void FreeBlock(char* text) {
-  if (text != nullptr) std::free(text - kHeader);
-}
 
 unsigned int RoomOf(char const* text) {
   unsigned int room;
   std::memcpy(&room, text - kHeader, sizeof room);
   return room;
-}
-
-// How many characters assign() takes from `text` at `pos`, at most `len`:
-// min(strlen(text) - pos, len), or 0 when that is nothing. The text is read
-// no further than pos + len, so a bounded request never scans a long text.
-[[gnu::always_inline]] inline unsigned int Span(char const* text, unsigned int pos, unsigned int len) {
-  if (text == nullptr || len == 0) return 0;
-  std::size_t bound = static_cast<std::size_t>(pos) + len;
-  std::size_t n = strnlen(text, bound);
-  if (n <= pos) return 0;
-  return static_cast<unsigned int>(std::min<std::size_t>(n - pos, len));
 }
 
 bool PointsInto(char const* p, char const* block, unsigned int capacity) {
@@ -164,6 +152,12 @@ void TakeNumber(AString& s, bool append, char const* format, char const* default
 }
 
 }  // namespace
+
+void brindle::detail::FreeBlock(char* text) {
+  if (text != nullptr) std::free(text - kHeader);
+}
+
+unsigned int brindle::detail::BlockRoom(char const* text) { return RoomOf(text); }
 
 char const AString::empty_text = '\0';
 

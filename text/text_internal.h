@@ -2,7 +2,10 @@
 #ifndef BRINDLE_TEXT_TEXT_INTERNAL_H
 #define BRINDLE_TEXT_TEXT_INTERNAL_H
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstddef>
+#include <cstring>
 
 namespace brindle::detail {
 
@@ -10,6 +13,26 @@ namespace brindle::detail {
 // thread, so two threads may format or read at once.
 inline constexpr unsigned int kScratchSize = 1024;
 char* Scratch();
+
+// How many characters assign() takes from `text` at `pos`, at most `len`:
+// min(strlen(text) - pos, len), or 0 when that is nothing. The text is read
+// no further than pos + len, so a bounded request never scans a long text.
+[[gnu::always_inline]] inline unsigned int Span(char const* text, unsigned int pos, unsigned int len) {
+  if (text == nullptr || len == 0) return 0;
+  std::size_t bound = static_cast<std::size_t>(pos) + len;
+  std::size_t n = strnlen(text, bound);
+  if (n <= pos) return 0;
+  return static_cast<unsigned int>(std::min<std::size_t>(n - pos, len));
+}
+
+// Releases a string block (null is fine). Blocks are taken by
+// AString::reserve() and carry a header of their own, so only this may free
+// them.
+void FreeBlock(char* text);
+
+// How many bytes (text and terminator) a string block holds: never less than
+// the capacity of the string that owns it, and possibly more.
+unsigned int BlockRoom(char const* text);
 
 // The printf-style result of a format, whole at any length: in the scratch
 // buffer when it fits, else in a heap block of its own. text() is the empty

@@ -9,5 +9,9 @@ int main() {
   std::printf("%s\n", AString(100u, static_cast<HINSTANCE>(nullptr)).c_str());
   std::printf("time zone: %ld seconds west of UTC, daylight saving %s\n", _timezone, _daylight ? "yes" : "no");
   StringTour();
+  TextEditingTour();
+  CalendarTour();
+  FsTour();
+  ValuesTour();
   return 0;
 }

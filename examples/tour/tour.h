@@ -3,5 +3,9 @@
 #define BRINDLE_EXAMPLES_TOUR_TOUR_H
 
 void StringTour();
+void TextEditingTour();
+void CalendarTour();
+void FsTour();
+void ValuesTour();
 
 #endif  // BRINDLE_EXAMPLES_TOUR_TOUR_H

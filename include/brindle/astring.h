@@ -20,9 +20,15 @@
 #ifndef BRINDLE_ASTRING_H
 #define BRINDLE_ASTRING_H
 
+#include <iosfwd>
+
 #include "brindle/export.h"
 #include "brindle/framework.h"
 #include "brindle/platform_types.h"
+
+namespace brindle::detail {
+class StringReader;  // stream input's builder of the text read
+}  // namespace brindle::detail
 
 class BRINDLE_API AString {
  public:
@@ -134,6 +140,47 @@ class BRINDLE_API AString {
   AString& operator<<(unsigned long number);
   AString& operator<<(double number);
 
+  // --- Comparison, search and checksums -----------------------------------
+  // Bytes compare as unsigned values. Every search returns a position below
+  // the length, or npos; an empty string is searched as an empty text.
+
+  // -1, 0 or 1 as the text orders before, equal to or after `text`; 1 when
+  // `text` is null.
+  int compare(char const* text) const;
+  // The same against the part of `text` that assign() would take.
+  int compare(char const* text, unsigned int pos, unsigned int len) const;
+  int contains(char ch) const;
+  int contains(char const* text) const;
+
+  // First position at or after `start` holding `ch` (never found for NUL) or
+  // where `text` occurs.
+  unsigned int find(char ch, unsigned int start = 0) const;
+  unsigned int find(char const* text, unsigned int start = 0) const;
+  // Last position at or before `start` holding `ch`, or where `text` begins.
+  unsigned int rfind(char ch, unsigned int start = npos) const;
+  unsigned int rfind(char const* text, unsigned int start = npos) const;
+  // The characters of `set` are its members; order and repetition do not
+  // matter. The first two search from `start` on; the last two search the
+  // positions below `bound` (exclusive), from the highest down.
+  unsigned int find_first_of(AString const& set, unsigned int start = 0) const;
+  unsigned int find_first_not_of(AString const& set, unsigned int start = 0) const;
+  unsigned int find_last_of(AString const& set, unsigned int bound = npos) const;
+  unsigned int find_last_not_of(AString const& set, unsigned int bound = npos) const;
+
+  // Replaces occurrences of `pattern` by `replacement`, left to right, at
+  // most `limit` times; the search resumes behind each replacement, so text
+  // a replacement brings in is never matched. Returns how many were made.
+  int replace(AString const& pattern, AString const& replacement, unsigned int limit = npos);
+  // remove(pos, len), then insert(pos, s) (or the part of s that s_pos and
+  // s_len select).
+  AString& replace(unsigned int pos, unsigned int len, AString const& s);
+  AString& replace(unsigned int pos, unsigned int len, AString const& s, unsigned int s_pos, unsigned int s_len);
+
+  // h = 0; for each character: h = (h rotated left by 1) ^ the byte.
+  unsigned int Hash() const;
+  // CRC-16/XMODEM: polynomial 0x1021, initial 0, no reflection, no final xor.
+  unsigned short crc16() const;
+
   // --- Conversions and element access -------------------------------------
   // The text; the shared empty text for an empty string.
   char const* c_str() const;
@@ -170,7 +217,153 @@ class BRINDLE_API AString {
   // `ch` is NUL.
   void put_at(unsigned int i, char ch);
 
+ // --- Editing ----------------------------------------------------------------
+  // The enumerations have int as their underlying type, so that any value
+  // may be passed; a value not listed does what the member says for it.
+
+  // Which runs of a character strip() removes.
+  enum StripType : int { strip_leading = 0, strip_trailing = 1, strip_both = 2 };
+  // Where justify() strips and adds blanks: at the start (the text ends at the
+  // right edge of the field), at the end, or at both ends.
+  enum JustifyType : int { justify_right = 0, justify_left = 1, justify_center = 2 };
+  // Flags of justify(), combined with |; JustifyMode{} is neither.
+  enum JustifyMode : int { justify_truncate = 1, justify_strip = 2 };
+
+  // Keep the first `n` characters, the last `n`, or at most `n` from `pos` on
+  // (empty when `pos` is at or past the end), in a new block sized for them.
+  AString& left(unsigned int n);
+  AString& right(unsigned int n);
+  AString& mid(unsigned int pos, unsigned int n = npos);
+  // A new string of at most `len` characters from `pos` on; this one is
+  // unchanged.
+  AString substr(unsigned int pos, unsigned int len = npos) const;
+  AString operator()(unsigned int pos, unsigned int len) const;
+
+  // Appends `ch` until the length is `width`. Nothing for a NUL `ch`, or when
+  // width - length, taken as a signed 32-bit value, is not positive.
+  AString& pad(unsigned int width, char ch = ' ');
+  // Removes the run of `ch` at the start, at the end, or both, within the same
+  // block; a text that is all `ch` becomes empty and frees its block. A NUL
+  // `ch` or an unknown type changes nothing.
+  AString& strip(StripType type = strip_both, char ch = ' ');
+  // Fits the text to a field of `width` characters; a blank is ' '.
+  //   1. With justify_strip, blanks are stripped at the end `type` names
+  //      (right: the start; left: the end; center: both).
+  //   2. A width of npos, or of the length, stops here.
+  //   3. A longer text is cut to `width` only with justify_truncate, keeping
+  //      one contiguous run: the last `width` characters for justify_right, the
+  //      first for justify_left, and for justify_center those from position
+  //      (length - width) / 2 on (an odd character is cut at the end).
+  //   4. A shorter text gets width - length blanks: in front (right), behind
+  //      (left), or half behind and the rest in front (center: an odd blank goes
+  //      in front). An empty string becomes `width` blanks.
+  // An unknown type strips and adds nothing, and is cut as justify_left.
+  AString& justify(JustifyType type, unsigned int width, JustifyMode mode = JustifyMode{});
+
+  // Case conversion and classification by the C library's character classes
+  // in its current locale, each byte taken as an unsigned value.
+  AString& to_upper();
+  AString& to_lower();
+  // 1 when the text is non-empty and every character is in the class, else 0.
+  int is_upper() const;
+  int is_lower() const;
+  int is_alpha() const;
+  int is_alnum() const;
+  int is_digit() const;
+
+  // Converts the text in place between the platform's ANSI character set
+  // (code page 1252) and its OEM one (code page 437), one byte for one byte.
+  // On POSIX a character with no counterpart in the other set becomes '?'.
+  AString& ansi_to_oem();
+  AString& oem_to_ansi();
+  // The text becomes the string resource `id` of `module` (null: the main
+  // program), cut at 1,023 characters, or empty when there is none.
+  AString& load(unsigned int id, HINSTANCE module);
+
+  // --- Paths --------------------------------------------------------------------
+  // The separator is the platform's own: '/' on POSIX, '\\' on Windows.
+
+  // Joins `component` (null: empty) with exactly one separator between: this
+  // text's trailing separators and the component's leading ones are dropped
+  // first. On POSIX "dir//" ^= "/file" gives "dir/file"; an empty component
+  // leaves the text ending in one separator; joining to an empty string gives
+  // "/file".
+  AString& operator^=(char const* component);
+  // The current working directory, whole at any length; empty on failure.
+  static AString getcwd();
+  // The full file name of `module` (null: the main program; otherwise a
+  // handle from dlopen() on POSIX), whole at any length; empty on failure.
+  static AString getcfn(HINSTANCE module);
+  // The directory part of getcfn(module): up to and including its last
+  // separator, or empty when it has none.
+  static AString getcfd(HINSTANCE module);
+
+  // --- Tokens, formatting, copying and numbers ---------------------------------
+  // The next token of a text, split at any of the characters of `delims`.
+  // A non-null `text` starts a new text: a private copy is taken (the caller's
+  // text is never changed) and its leading delimiters are skipped. A null
+  // `text` continues the last one, and `delims` may differ from call to call.
+  // Two delimiters in a row give an empty token between them; once the text
+  // is used up every call gives an empty string, so the end looks like an
+  // empty token. Null `delims` gives the whole rest of the text and stays
+  // where it is. The state is per thread: each thread tokenises its own text.
+  //   strtok("a,,b", ",") -> "a"; strtok(nullptr, ",") -> "", "b", "", ...
+  static AString strtok(char const* text, char const* delims);
+
+  // Formats the arguments with this text as the printf-style format and
+  // replaces the text by the result, whole at any length (up to its first
+  // NUL); a failed or empty result leaves the string empty. Returns the new
+  // length. AString arguments are passed as c_str().
+  int sprintf(...);
+
+  // Copies at most `n` characters from `pos` on into `buffer`, which must
+  // hold n + 1, and a NUL behind them; returns how many were copied. A null
+  // `buffer` gets nothing and gives 0.
+  unsigned int copy(char* buffer, unsigned int n, unsigned int pos = 0) const;
+
+  // The number the text's leading part spells (0 when none), as the C
+  // library's atoi, atol and atof read it; an integer beyond the 32-bit range
+  // gives the nearest 32-bit value.
+  int atoi() const;
+  LONG atol() const;
+  double atof() const;
+
+  // --- Stream input -------------------------------------------------------------
+  // Each reader empties the string, reads, and returns the stream, whose state
+  // tells how the read ended. A stream that is not good on entry is returned
+  // unchanged. Lines and tokens of any length are read whole. A NUL byte read
+  // inside a line or token is dropped (a string cannot hold it).
+  //
+  // read_to_delim() reads up to `delim`, which is taken from the stream and
+  // not stored:
+  //   text then delim          text, good, delim consumed
+  //   delim alone              empty, good, delim consumed
+  //   text then end of input   text, eof
+  //   end of input at once     empty, eof and fail
+  // read_line() is read_to_delim() with '\n'; read_file() and read_string()
+  // use NUL: everything up to a NUL byte or the end of input.
+  //
+  // read_token() skips leading whitespace (when the stream's skipws flag is
+  // set) and reads up to the next whitespace character, which stays in the
+  // stream, or to the end of input (eof alone, whatever the token's length).
+  // No token before the end gives an empty string with eof and fail; with
+  // skipws off, whitespace first gives an empty string and fail. Whitespace is
+  // the stream locale's; the field width is left at 0.
+  //
+  // An exception from the stream buffer sets bad (and fail when nothing was
+  // read) and passes on only when the stream's exception mask has bad. When
+  // an exception leaves a reader (that one, or one the mask makes of eof or
+  // fail), the string keeps the whole pieces of 1,023 characters read before
+  // it, as a reader through a 1,024-character buffer would.
+  std::istream& read_to_delim(std::istream& in, char delim = '\n');
+  std::istream& read_line(std::istream& in);
+  std::istream& read_file(std::istream& in);
+  std::istream& read_string(std::istream& in);
+  std::istream& read_token(std::istream& in);
+
  private:
+  friend class brindle::detail::StringReader;
+
   // Sets the capacity for `n` characters by the capacity rule and returns a
   // fresh block of that size; the caller installs it and frees the old one.
   //   n == 0:      capacity 0, no block (null)
@@ -182,5 +375,15 @@ class BRINDLE_API AString {
   unsigned int capacity_;
   char* buffer_;
 };
+
+// Combines justify() flags: AString::justify_truncate | AString::justify_strip.
+constexpr AString::JustifyMode operator|(AString::JustifyMode a, AString::JustifyMode b) {
+  return static_cast<AString::JustifyMode>(static_cast<int>(a) | static_cast<int>(b));
+}
+
+// A new string holding the arguments formatted with `format`'s text as the
+// printf-style format, whole at any length (up to its first NUL); empty when
+// formatting fails or gives nothing.
+BRINDLE_API AString sprintf(AString const& format, ...);
 
 #endif  // BRINDLE_ASTRING_H

@@ -7,5 +7,13 @@
 #include "brindle/framework.h"
 #include "brindle/string_table.h"
 #include "brindle/astring.h"
+#include "brindle/calendar.h"
+#include "brindle/scramble.h"
+#include "brindle/fs.h"
+#include "brindle/bits.h"
+#include "brindle/geometry.h"
+// Not brindle/rpc_runtime.h: it needs libtirpc's headers, which only RPC
+// clients and servers have.
+#include "brindle/rpc.h"
 
 #endif  // BRINDLE_BRINDLE_H

@@ -18,6 +18,7 @@
 
 #include "brindle/string_table.h"
 #include "platform/platform.h"
+#include "platform/posix/module_maps.h"
 
 namespace brindle {
 
@@ -60,30 +61,6 @@ static_assert(std::is_trivially_destructible_v<std::mutex>,
               "the registry must not need a destructor at unload");
 
 namespace {
-
-link_map* MainProgram() {
-  static link_map* const main_map = [] {
-    link_map* map = nullptr;
-    void* self = dlopen(nullptr, RTLD_LAZY);
-    if (self != nullptr) {
-      dlinfo(self, RTLD_DI_LINKMAP, &map);
-      dlclose(self);
-    }
-    return map;
-  }();
-  return main_map;
-}
-
-// The link map of a module handle, or null when the handle names no loaded
-// object. The handle is compared, never dereferenced.
-void const* ResolveModule(HINSTANCE module) {
-  link_map* main_map = MainProgram();
-  if (module == nullptr) return main_map;
-  for (link_map* map = main_map; map != nullptr; map = map->l_next) {
-    if (static_cast<void const*>(map) == static_cast<void const*>(module)) return map;
-  }
-  return nullptr;
-}
 
 char* CopyText(char const* text) {
   if (text == nullptr) text = "";

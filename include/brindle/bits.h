@@ -1,0 +1,126 @@
+// ABitField, a fixed-length bit set, and AHugeNum, a 96-bit unsigned integer.
+//
+// Bits of an ABitField are numbered from 0, most significant first within
+// each byte: bit 0 is 0x80 of byte 0, bit 7 is 0x01 of byte 0, bit 8 is 0x80
+// of byte 1. The spare bits past the count in the last byte are always clear.
+//
+//   ABitField f(20);
+//   f.BSET(0).BSET(19);  // bytes 80 00 10
+//
+// AHugeNum arithmetic is modulo 2^96; values wider than 32 bits are built with
+// shifts, OR and addition:
+//
+//   AHugeNum n(1);
+//   n <<= 95;            // HSW() 0x80000000
+#ifndef BRINDLE_BITS_H
+#define BRINDLE_BITS_H
+
+#include <type_traits>
+
+#include "brindle/export.h"
+#include "brindle/framework.h"
+
+class BRINDLE_API ABitField {
+ public:
+  // The count is clamped to 16..65535; every bit starts clear.
+  explicit ABitField(unsigned int count = 32);
+  ABitField(ABitField const& other);
+  ABitField& operator=(ABitField const& other);
+  ~ABitField();
+
+  unsigned int BLENGTH() const;
+
+  // An index at or past the count reads as 0 and is ignored by BSET and
+  // BRESET. operator[] takes its index as unsigned: a negative index is 0.
+  int BTEST(unsigned int i) const;
+  int operator[](int i) const;
+  ABitField& BSET(unsigned int i);
+  ABitField& BRESET(unsigned int i);
+
+  // Bytewise combination. The count becomes the smaller of the two; the
+  // block keeps its size, and bytes past the new count are left as they were.
+  ABitField& operator&=(ABitField const& other);
+  ABitField& operator|=(ABitField const& other);
+  ABitField& operator^=(ABitField const& other);
+
+  // 1 when both have the same count and the same bits.
+  int operator==(ABitField const& other) const;
+
+  // The object's address when any bit is set, else null.
+  operator void const*() const;  // NOLINT(google-explicit-constructor)
+
+  // Calls fn(i, context) for each set (clear) bit i, highest index first. A
+  // callback may set and clear bits but must not change the count; a bit it
+  // changes below the one being reported is seen as it is when reached. A
+  // null fn calls nothing.
+  ABitField const& ForEachSet(void (*fn)(unsigned int, void*), void* context) const;
+  ABitField const& ForEachReset(void (*fn)(unsigned int, void*), void* context) const;
+
+ protected:
+  // The archive form: the count as a 16-bit little-endian word, then the
+  // ceil(count / 8) bytes as held. Reading a stored count of 0 consumes the
+  // word and leaves the field as it was; a short read leaves a field of the
+  // stored count with every bit clear. Spare bits read are cleared.
+  CArchive& archive_write(CArchive& archive) const;
+  CArchive& archive_read(CArchive& archive);
+
+ private:
+  unsigned int byte_count() const;  // ceil(count / 8)
+  void clear_spare_bits();
+
+  unsigned short count_;
+  unsigned char* bits_;  // from the global operator new; owned
+};
+
+class BRINDLE_API AHugeNum {
+ public:
+  AHugeNum(unsigned int value = 0);  // NOLINT(google-explicit-constructor)
+  AHugeNum(AHugeNum const& other) = default;  // trivial: plain word copies
+  AHugeNum& operator=(AHugeNum const& other);
+
+  unsigned int HSW() const;  // bits 64-95
+  unsigned int MSW() const;  // bits 32-63
+  unsigned int LSW() const;  // bits 0-31
+  unsigned int Hash() const;
+
+  // The object's address when the value is not zero, else null.
+  operator void const*() const;  // NOLINT(google-explicit-constructor)
+
+  int operator==(AHugeNum const& other) const;
+  int operator!=(AHugeNum const& other) const;
+  int operator<(AHugeNum const& other) const;
+  int operator>(AHugeNum const& other) const;
+  int operator<=(AHugeNum const& other) const;
+  int operator>=(AHugeNum const& other) const;
+
+  AHugeNum& operator&=(AHugeNum const& other);
+  AHugeNum& operator|=(AHugeNum const& other);
+  AHugeNum& operator^=(AHugeNum const& other);
+  AHugeNum& operator+=(AHugeNum const& other);
+  AHugeNum& operator-=(AHugeNum const& other);
+  AHugeNum& operator++();
+  AHugeNum& operator--();
+  AHugeNum const operator++(int);
+  AHugeNum const operator--(int);
+
+  // The count, taken as unsigned, is reduced modulo 96: a shift by 96 leaves
+  // the value as it is, by -1 shifts by 63 (2^32 - 1 mod 96).
+  AHugeNum& operator<<=(int count);
+  AHugeNum& operator>>=(int count);
+
+  // Bit i of the value; 0 for any i outside 0..95.
+  int operator[](int i) const;
+
+ private:
+  // Most significant first, as the words lie in memory.
+  unsigned int hsw_;
+  unsigned int msw_;
+  unsigned int lsw_;
+};
+
+static_assert(sizeof(unsigned int) == 4, "AHugeNum words are 32-bit");
+static_assert(sizeof(AHugeNum) == 12);
+static_assert(std::is_standard_layout_v<AHugeNum> && std::is_trivially_copy_constructible_v<AHugeNum> &&
+              std::is_trivially_destructible_v<AHugeNum>);
+
+#endif  // BRINDLE_BITS_H

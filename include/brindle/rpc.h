@@ -1,0 +1,122 @@
+// RPC endpoints over the platform's remote procedure call runtime.
+//
+// ARpcClient binds a caller's handle variable to a server from the parts of a
+// string binding; ARpcServer registers one interface, enters its endpoints in
+// the endpoint mapper and listens. Both keep their last status and its text,
+// "<message>  status: <code> line: <line> file: <file>", and report failures
+// by status, never by exception; only a null protocol sequence makes a
+// constructor throw (CUserException, by value).
+//
+// Status codes are the runtime's, 0 meaning success; the endpoints give
+// meaning to 1713 (already listening), 1715 (not listening), 1766 (an
+// exception was caught inside start or stop) and 1899 (the endpoint mapper
+// cannot create the entry now: tried again, 3 seconds apart, five times in
+// all).
+//
+// On POSIX the user flag, the server's spare text and its security text are
+// kept as given and select nothing.
+#ifndef BRINDLE_RPC_H
+#define BRINDLE_RPC_H
+
+#include "brindle/export.h"
+#include "brindle/framework.h"
+
+// On ELF the base's type information is visible to client code, which
+// reaches it through the endpoints (dynamic_cast, exceptions, sanitizers'
+// type checks), while its constructor, destructor and status recorder stay
+// inside the library.
+#if defined(_WIN32)
+#define BRINDLE_RPC_BASE
+#define BRINDLE_RPC_INTERNAL
+#else
+#define BRINDLE_RPC_BASE __attribute__((visibility("default")))
+#define BRINDLE_RPC_INTERNAL __attribute__((visibility("hidden")))
+#endif
+
+// The common base: the protocol sequence, the started flag and the last
+// status record. Only the two status readers are part of the library's
+// exported surface; the endpoints are used in place, never copied.
+class BRINDLE_RPC_BASE ARpcController {
+ public:
+  ARpcController(ARpcController const&) = delete;
+  ARpcController& operator=(ARpcController const&) = delete;
+  BRINDLE_RPC_INTERNAL virtual ~ARpcController();
+
+  virtual unsigned int stop() = 0;
+
+  // The last recorded status code.
+  BRINDLE_API unsigned int getStatus() const;
+  // The last recorded status text; valid until the next record or the
+  // object's destruction.
+  BRINDLE_API char const* getStatusString() const;
+
+ protected:
+  // Throws CUserException when `protocolSequence` is null.
+  BRINDLE_RPC_INTERNAL ARpcController(unsigned char const* protocolSequence, int userFlag);
+  BRINDLE_RPC_INTERNAL void setStatus(unsigned int status, char const* file, int line, char const* message);
+
+  unsigned char* protocolSequence;
+  int userFlag;
+  int started;
+  unsigned int status;
+  CString statusString;
+};
+
+class BRINDLE_API ARpcClient : public ARpcController {
+ public:
+  // `bindingHandle` is the caller's variable, which start() fills and stop()
+  // releases. The texts are copied; all but the protocol sequence may be
+  // null.
+  ARpcClient(unsigned char const* protocolSequence, void** bindingHandle, int userFlag,
+             unsigned char const* objectUuid, unsigned char const* networkAddress, unsigned char const* endpoint,
+             unsigned char const* options);
+  ~ARpcClient() override;
+
+  // Composes the string binding and binds; 0 or the failing status. A bound
+  // client only records the call.
+  unsigned int start();
+  // Releases the string binding and the handle; 0 or the failing status.
+  // Always leaves the client unbound.
+  unsigned int stop() override;
+
+ private:
+  unsigned char* objectUuid;
+  unsigned char* networkAddress;
+  unsigned char* options;
+  unsigned char* endpoint;
+  unsigned char* stringBinding;
+  void** bindingHandle;
+};
+
+class BRINDLE_API ARpcServer : public ARpcController {
+ public:
+  // `interfaceSpec` is the runtime's specification of the interface served.
+  // With `dontWait` 0 the server listens on a worker thread of its own;
+  // otherwise the runtime's listen returns at once and the runtime listens.
+  ARpcServer(unsigned char const* protocolSequence, void* interfaceSpec, int userFlag, int dontWait,
+             unsigned char const* spareText, unsigned int minimumCallThreads, unsigned int maximumCalls,
+             unsigned char const* securityText);
+  ~ARpcServer() override;
+
+  // Waits 3 seconds, selects the protocol sequence, registers the interface,
+  // enters its endpoints in the endpoint mapper and listens. Returns 0, 1713
+  // (the runtime was already listening: started all the same) or the failing
+  // status.
+  unsigned int start();
+  // Stops listening and undoes the registrations, in order; 0 or the failing
+  // status (the server then stays started, and destruction stops it again).
+  unsigned int stop() override;
+
+ private:
+  unsigned char* spareText;
+  unsigned char* securityText;
+  void* interfaceSpec;
+  int dontWait;
+  unsigned int minimumCallThreads;
+  unsigned int maximumCalls;
+  void* bindingVector;
+  unsigned int retryDelay;
+  unsigned int registerAttempts;
+};
+
+#endif  // BRINDLE_RPC_H

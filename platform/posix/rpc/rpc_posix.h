@@ -1,0 +1,172 @@
+// Internals shared by the POSIX remote procedure call runtime's sources.
+// Not installed.
+#ifndef BRINDLE_PLATFORM_POSIX_RPC_RPC_POSIX_H
+#define BRINDLE_PLATFORM_POSIX_RPC_RPC_POSIX_H
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+// The platform header first: libtirpc then keeps its TRUE and FALSE.
+#include "platform/rpc_runtime.h"
+// clang-format off
+#include "brindle/rpc_runtime.h"
+// clang-format on
+
+namespace brindle::detail {
+
+// The runtime's containers take types of its own as parameters, so that
+// their template code stays hidden inside the library rather than joining
+// its exported surface.
+struct PointerHash {
+  std::size_t operator()(void const* pointer) const noexcept;
+};
+typedef std::unordered_set<void const*, PointerHash> PointerSet;
+
+// `value` in decimal.
+std::string Decimal(unsigned long value);
+
+// An XDR routine as libtirpc's xdrproc_t (cast through a plain function
+// pointer type, which converts to any other without complaint).
+template <typename Routine>
+xdrproc_t XdrRoutine(Routine routine) {
+  return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine));
+}
+
+// The interface specification behind the runtime's untyped handle.
+inline RPC_IF_SPEC const* SpecOf(RPC_IF_HANDLE spec) { return static_cast<RPC_IF_SPEC const*>(spec); }
+
+enum class Protseq { kTcp, kUdp, kLocal };
+
+// The protocol sequence named by `text`: 0, 1704 (empty, null or unknown)
+// or 1703 (known, not carried here).
+RPC_STATUS FindProtseq(char const* text, Protseq* protseq);
+
+// The transport's name in the endpoint mapper ("tcp", "udp", "local").
+char const* NetId(Protseq protseq);
+
+struct StringBindingParts {
+  std::string object_uuid;
+  std::string protseq;
+  std::string address;
+  std::string endpoint;
+  std::string options;
+};
+
+// "uuid@protseq:address[endpoint,options]" from its parts (null or empty
+// parts left out). 1704 for a null protocol sequence; 1700 when a part holds
+// a character that would end it early, so that the result would not read
+// back into the same parts.
+RPC_STATUS ComposeStringBinding(char const* object_uuid, char const* protseq, char const* address,
+                                char const* endpoint, char const* options, std::string* binding);
+
+// The parts of a string binding; 1700 when it is malformed.
+RPC_STATUS ParseStringBinding(std::string_view binding, StringBindingParts* parts);
+
+// Whether `text` is a UUID in its 8-4-4-4-12 hexadecimal form.
+bool IsUuidText(std::string_view text);
+
+// The port of a TCP or UDP endpoint text (decimal 1-65535), or 0.
+std::uint16_t ParsePort(std::string_view endpoint);
+
+// The socket path of an ncalrpc endpoint (a name in the per-user directory,
+// or an absolute path), or empty when the text is not a valid endpoint.
+std::string LocalEndpointPath(std::string_view endpoint);
+
+// The per-user directory of ncalrpc sockets, created (mode 0700) when
+// missing; empty when it cannot be made or is not the caller's own.
+std::string LocalSocketDirectory();
+
+// A binding handle. Client bindings come from a string binding and make
+// calls; server bindings describe one of this process's endpoints.
+struct Binding {
+  Protseq protseq = Protseq::kTcp;
+  bool server = false;
+  std::string object_uuid, address, endpoint, options;
+  sockaddr_in inet{};           // the resolved host (TCP, UDP), port not set
+  bool local_host = false;      // the address names this machine
+  std::string uaddr;            // server bindings: the mapper's universal address
+
+  std::mutex mutex;             // guards clients
+  struct Client {
+    rpcprog_t program;
+    rpcvers_t version;
+    CLIENT* client;
+  };
+  std::vector<Client> clients;
+
+  ~Binding();
+};
+
+// The live-handle registry: handles are checked before use, so that a
+// released or foreign handle is refused rather than followed.
+void RegisterBinding(Binding* binding);
+bool UnregisterBinding(Binding* binding);  // false when not live
+bool IsLiveBinding(void const* handle);
+
+// --- Serving calls (dispatch.cpp) -------------------------------------------
+
+// Where a call came from.
+struct CallOrigin {
+  Protseq protseq = Protseq::kTcp;
+  int fd = -1;
+  sockaddr_storage peer{};
+  socklen_t peer_length = 0;
+};
+
+// Where a call's reply goes: bytes ready for the wire (a marked record on a
+// stream, a datagram otherwise). False when they could not be sent.
+class ReplyChannel {
+ public:
+  virtual bool Send(char const* data, std::size_t size) = 0;
+
+ protected:
+  ~ReplyChannel() = default;
+};
+
+// Decodes one call message and hands it to its interface's dispatch routine
+// (or answers the error itself), replying through `channel`. False when the
+// bytes are not a call message at all.
+bool ServeCall(char* data, std::size_t size, CallOrigin const& origin, ReplyChannel& channel);
+
+// --- The endpoint mapper ---------------------------------------------------
+
+struct MapperEntry {
+  std::uint32_t program = 0;
+  std::uint32_t version = 0;
+  std::string netid;
+  std::string uaddr;
+  std::string owner;
+};
+
+// Which mapper to ask: this machine's (BRINDLE_RPC_ENDPOINT_MAPPER or
+// rpcbind's own socket), or the one at port 111 of `host`.
+struct MapperTarget {
+  bool local = true;
+  sockaddr_in host{};
+};
+
+// Every mapping the mapper holds. 0 or 1899.
+RPC_STATUS MapperDump(MapperTarget const& target, std::vector<MapperEntry>* entries);
+// Sets or removes a mapping at this machine's mapper. 0, or 1899 when the
+// mapper is unreachable, times out or answers no.
+RPC_STATUS MapperSet(MapperEntry const& entry);
+RPC_STATUS MapperUnset(std::uint32_t program, std::uint32_t version, std::string const& netid);
+
+// Universal addresses: "h1.h2.h3.h4.p1.p2" for IPv4; the path for AF_UNIX.
+std::string InetUniversalAddress(sockaddr_in const& address);
+std::uint16_t UniversalAddressPort(std::string_view uaddr);  // 0 when malformed
+
+// Connects `fd` to `address`, waiting at most `timeout_ms`; the socket is
+// left in blocking mode. False with errno set on failure.
+bool ConnectWithTimeout(int fd, sockaddr const* address, socklen_t length, int timeout_ms);
+
+}  // namespace brindle::detail
+
+#endif  // BRINDLE_PLATFORM_POSIX_RPC_RPC_POSIX_H

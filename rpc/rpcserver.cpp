@@ -1,0 +1,148 @@
+// ARpcServer: registers one interface, enters its endpoints in the endpoint
+// mapper and listens. Each record names this file as ".\rpcserver" with a
+// fixed line.
+#include "brindle/rpc.h"
+#include "platform/rpc_runtime.h"
+#include "rpc/rpc_internal.h"
+
+namespace {
+
+char const kFile[] = ".\\rpcserver";
+
+// What the listening worker needs, copied: the server may be stopped and
+// destroyed before the worker has begun.
+struct ListenParameters {
+  unsigned int minimum_call_threads;
+  unsigned int maximum_calls;
+  unsigned int dont_wait;
+};
+
+RPC_STATUS Listen(ListenParameters const& p) {
+  return RpcServerListen(p.minimum_call_threads, p.maximum_calls, p.dont_wait);
+}
+
+// The worker thread's procedure: listens until listening is stopped.
+UINT ListenProc(void* parameters) {
+  ListenParameters* p = static_cast<ListenParameters*>(parameters);
+  RPC_STATUS s = Listen(*p);
+  delete p;
+  return static_cast<UINT>(s);
+}
+
+}  // namespace
+
+ARpcServer::ARpcServer(unsigned char const* protocolSequence, void* interfaceSpec, int userFlag, int dontWait,
+                       unsigned char const* spareText, unsigned int minimumCallThreads, unsigned int maximumCalls,
+                       unsigned char const* securityText)
+    : ARpcController(protocolSequence, userFlag), spareText(nullptr), securityText(nullptr),
+      interfaceSpec(interfaceSpec), dontWait(dontWait), minimumCallThreads(minimumCallThreads),
+      maximumCalls(maximumCalls), bindingVector(nullptr), retryDelay(3000), registerAttempts(5) {
+  this->spareText = brindle::detail::CopyText(spareText);
+  try {
+    this->securityText = brindle::detail::CopyText(securityText);
+  } catch (...) {
+    delete[] this->spareText;
+    throw;
+  }
+  setStatus(0, kFile, 48, "ARpcServer::ARpcServer");
+}
+
+ARpcServer::~ARpcServer() {
+  if (started != 0) stop();
+  delete[] spareText;
+  delete[] securityText;
+}
+
+unsigned int ARpcServer::start() {
+  setStatus(0, kFile, 113, "ARpcServer::start");
+  RPC_BINDING_VECTOR** vector = reinterpret_cast<RPC_BINDING_VECTOR**>(&bindingVector);
+  try {
+    Sleep(retryDelay);
+    RPC_STATUS s = RpcServerUseProtseqA(protocolSequence, maximumCalls, securityText);
+    if (s != RPC_S_OK) {
+      setStatus(static_cast<unsigned int>(s), kFile, 123, "Error calling RpcServerUseProtseq");
+      return static_cast<unsigned int>(s);
+    }
+    s = RpcServerRegisterIf(interfaceSpec, nullptr, nullptr);
+    if (s != RPC_S_OK) {
+      setStatus(static_cast<unsigned int>(s), kFile, 133, "Error calling RpcServerRegisterIf");
+      return static_cast<unsigned int>(s);
+    }
+    // A start on a serving server replaces its binding vector: release the
+    // old one rather than lose it.
+    if (*vector != nullptr) RpcBindingVectorFree(vector);
+    s = RpcServerInqBindings(vector);
+    if (s != RPC_S_OK) {
+      setStatus(static_cast<unsigned int>(s), kFile, 142, "Error calling RpcServerInqBindings");
+      RpcServerUnregisterIf(interfaceSpec, nullptr, 0);
+      return static_cast<unsigned int>(s);
+    }
+    unsigned int attempts = 0;
+    do {
+      s = RpcEpRegisterA(interfaceSpec, *vector, nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("")));
+      ++attempts;
+      if (s != RPC_S_OK) {
+        setStatus(static_cast<unsigned int>(s), kFile, 158, "Error calling RpcEpRegister");
+        Sleep(retryDelay);
+      }
+    } while (attempts < registerAttempts && s == EPT_S_CANT_CREATE);
+    if (s != RPC_S_OK) {
+      setStatus(static_cast<unsigned int>(s), kFile, 166, "Error calling RpcEpRegister");
+      RpcServerUnregisterIf(interfaceSpec, nullptr, 0);
+      return static_cast<unsigned int>(s);
+    }
+    ListenParameters parameters{minimumCallThreads, maximumCalls, static_cast<unsigned int>(dontWait)};
+    s = RPC_S_OK;
+    if (dontWait == 0) {
+      ListenParameters* copy = new ListenParameters(parameters);
+      if (AfxBeginThread(ListenProc, copy, 0, 0, 0, nullptr) == nullptr) delete copy;
+    } else {
+      s = Listen(parameters);
+    }
+    if (s != RPC_S_OK && s != RPC_S_ALREADY_LISTENING) {
+      setStatus(static_cast<unsigned int>(s), kFile, 184, "Error calling listen");
+      // Only this server's interface: other servers of the process keep theirs.
+      RpcServerUnregisterIf(interfaceSpec, nullptr, 0);
+      return static_cast<unsigned int>(s);
+    }
+    setStatus(static_cast<unsigned int>(s), kFile, 190, "RPC server started successfully");
+    started = 1;
+    return static_cast<unsigned int>(s);
+  } catch (...) {
+    setStatus(RPC_S_INTERNAL_ERROR, kFile, 201, "Caught exception starting RPC server");
+    return RPC_S_INTERNAL_ERROR;
+  }
+}
+
+unsigned int ARpcServer::stop() {
+  setStatus(0, kFile, 242, "ARpcServer::stop");
+  RPC_BINDING_VECTOR** vector = reinterpret_cast<RPC_BINDING_VECTOR**>(&bindingVector);
+  try {
+    RPC_STATUS s = RpcMgmtStopServerListening(nullptr);
+    if (s != RPC_S_OK && s != RPC_S_NOT_LISTENING) {
+      setStatus(static_cast<unsigned int>(s), kFile, 249, "Error calling RpcMgmtStopServerListening");
+      return static_cast<unsigned int>(s);
+    }
+    s = RpcEpUnregister(interfaceSpec, *vector, nullptr);
+    if (s != RPC_S_OK) {
+      setStatus(static_cast<unsigned int>(s), kFile, 258, "Error calling RpcEpUnregister");
+      return static_cast<unsigned int>(s);
+    }
+    s = RpcBindingVectorFree(vector);
+    if (s != RPC_S_OK) {
+      setStatus(static_cast<unsigned int>(s), kFile, 268, "Error calling RpcBindingVectorFree");
+      return static_cast<unsigned int>(s);
+    }
+    s = RpcServerUnregisterIf(interfaceSpec, nullptr, 0);
+    if (s != RPC_S_OK) {
+      setStatus(static_cast<unsigned int>(s), kFile, 277, "Error calling RpcServerUnregisterIf");
+      return static_cast<unsigned int>(s);
+    }
+    started = 0;
+    return 0;
+  } catch (...) {
+    setStatus(RPC_S_INTERNAL_ERROR, kFile, 291, "Caught exception stopping RPC server");
+    started = 0;
+    return RPC_S_INTERNAL_ERROR;
+  }
+}

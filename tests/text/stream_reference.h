@@ -1,0 +1,123 @@
+// The stream readers written out as the plain piecewise reading they are
+// defined by: a 1,024-character buffer filled with std::istream's own calls
+// (get(char&), putback(), get(buffer, 1024, delim); operator>> with the field
+// width at 1,024, and peek()). Used by the tests and the fuzz target as the
+// reference the library's readers must match in text, position and state;
+// with a stream buffer that hands its text out in small pieces (and can be
+// made to throw), to exercise the readers at the ends of its get area.
+//
+// The library's two deliberate departures are folded in, each marked below:
+// a piece is appended whole with its NUL bytes dropped (not up to its first
+// NUL), and end of input ends a token (instead of one more extraction that
+// fails).
+#ifndef BRINDLE_TESTS_TEXT_STREAM_REFERENCE_H
+#define BRINDLE_TESTS_TEXT_STREAM_REFERENCE_H
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdio>
+#include <istream>
+#include <locale>
+#include <stdexcept>
+#include <streambuf>
+#include <string>
+#include <utility>
+
+namespace brindle::testing {
+
+// The stream buffer's read position (stream state aside).
+inline std::size_t ReadPosition(std::istream& in) {
+  return static_cast<std::size_t>(in.rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in));
+}
+
+// A stream buffer over a text that hands it out `chunk` characters at a time
+// (so scans meet the end of the get area often), and throws from underflow
+// once the read position reaches `throw_at`.
+class ChunkedBuffer : public std::streambuf {
+ public:
+  explicit ChunkedBuffer(std::string text, std::size_t chunk, std::size_t throw_at = std::string::npos)
+      : text_(std::move(text)), chunk_(chunk), throw_at_(throw_at) {
+    char* base = text_.data();
+    setg(base, base, base);
+  }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    std::size_t pos = static_cast<std::size_t>(gptr() - eback());
+    if (pos >= throw_at_) throw std::runtime_error("stream buffer failure");
+    if (pos >= text_.size()) return traits_type::eof();
+    char* base = text_.data();
+    setg(base, base + pos, base + std::min(text_.size(), pos + chunk_));
+    return traits_type::to_int_type(*gptr());
+  }
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+    if (off != 0 || dir != std::ios_base::cur) return pos_type(off_type(-1));
+    return pos_type(static_cast<off_type>(gptr() - eback()));
+  }
+
+ private:
+  std::string text_;
+  std::size_t chunk_;
+  std::size_t throw_at_;
+};
+
+// Departure: the whole piece, NUL bytes dropped.
+inline void AppendPiece(std::string& text, char const* piece, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (piece[i] != '\0') text += piece[i];
+  }
+}
+
+inline std::istream& ReferenceReadToDelim(std::istream& in, char delim, std::string& text) {
+  text.clear();
+  if (!in.good()) return in;
+  char piece[1024];
+  for (;;) {
+    char ch = 0;
+    in.get(ch);
+    if (!in.good() || ch == delim) break;
+    in.putback(ch);
+    in.get(piece, 1024, delim);
+    AppendPiece(text, piece, static_cast<std::size_t>(in.gcount()));
+    if (!in.good()) break;
+  }
+  return in;
+}
+
+// `input` is the whole text the stream reads, from which the characters an
+// extraction stored are recovered by position (they may include NUL bytes,
+// which the buffer's terminator would hide).
+inline std::istream& ReferenceReadToken(std::istream& in, std::string const& input, std::string& text) {
+  text.clear();
+  if (!in.good()) return in;
+  char piece[1024];
+  std::ctype<char> const& ctype = std::use_facet<std::ctype<char>>(in.getloc());
+  for (;;) {
+    std::size_t before = ReadPosition(in);
+    in.width(1024);
+    try {
+      in >> piece;
+    } catch (...) {
+      in.width(0);
+      throw;
+    }
+    std::size_t after = ReadPosition(in);
+    std::size_t first = before;
+    if ((in.flags() & std::ios_base::skipws) != 0) {
+      while (first < after && ctype.is(std::ctype_base::space, input[first])) ++first;
+    }
+    AppendPiece(text, input.data() + first, after - first);
+    if (!in.good()) break;
+    int next = in.peek();
+    if (next == EOF) break;  // departure: the end of input ends the token
+    if (std::isspace(next)) break;
+  }
+  in.width(0);  // the library leaves the width at 0 whatever happened
+  return in;
+}
+
+}  // namespace brindle::testing
+
+#endif  // BRINDLE_TESTS_TEXT_STREAM_REFERENCE_H
