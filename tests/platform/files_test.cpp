@@ -96,9 +96,13 @@ TEST(CreateFile, Dispositions) {
     HANDLE handle = Open(name, row.access, 0, row.disposition);
     EXPECT_EQ(GetLastError(), row.error);
     EXPECT_EQ(handle != INVALID_HANDLE_VALUE, row.opened);
-    if (handle != INVALID_HANDLE_VALUE) EXPECT_TRUE(CloseHandle(handle));
+    if (handle != INVALID_HANDLE_VALUE) {
+      EXPECT_TRUE(CloseHandle(handle));
+    }
     EXPECT_EQ(PathExists(name), row.contents != nullptr);
-    if (row.contents != nullptr) EXPECT_EQ(ReadAll(name), row.contents);
+    if (row.contents != nullptr) {
+      EXPECT_EQ(ReadAll(name), row.contents);
+    }
   }
 }
 
@@ -239,7 +243,9 @@ TEST(CreateFile, OtherProcessesLocks) {
       EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
       HANDLE shared = Open(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE);
       EXPECT_EQ(shared != INVALID_HANDLE_VALUE, row.shared_opens);
-      if (shared != INVALID_HANDLE_VALUE) EXPECT_TRUE(CloseHandle(shared));
+      if (shared != INVALID_HANDLE_VALUE) {
+        EXPECT_TRUE(CloseHandle(shared));
+      }
     }
     child.Release();
     HANDLE after = Open(name, GENERIC_WRITE, 0);
