@@ -25,21 +25,6 @@ unsigned int AHugeNum::Hash() const { return msw_ ^ lsw_ ^ hsw_; }
 
 AHugeNum::operator void const*() const { return (hsw_ | msw_ | lsw_) != 0 ? this : nullptr; }
 
-int AHugeNum::operator==(AHugeNum const& other) const {
-  return hsw_ == other.hsw_ && msw_ == other.msw_ && lsw_ == other.lsw_ ? 1 : 0;
-}
-
-int AHugeNum::operator!=(AHugeNum const& other) const { return *this == other ? 0 : 1; }
-
-int AHugeNum::operator<(AHugeNum const& other) const {
-  if (hsw_ != other.hsw_) return hsw_ < other.hsw_ ? 1 : 0;
-  return Low64(msw_, lsw_) < Low64(other.msw_, other.lsw_) ? 1 : 0;
-}
-
-int AHugeNum::operator>(AHugeNum const& other) const { return other < *this; }
-int AHugeNum::operator<=(AHugeNum const& other) const { return other < *this ? 0 : 1; }
-int AHugeNum::operator>=(AHugeNum const& other) const { return *this < other ? 0 : 1; }
-
 AHugeNum& AHugeNum::operator&=(AHugeNum const& other) {
   hsw_ &= other.hsw_;
   msw_ &= other.msw_;
@@ -61,32 +46,6 @@ AHugeNum& AHugeNum::operator^=(AHugeNum const& other) {
   return *this;
 }
 
-AHugeNum& AHugeNum::operator+=(AHugeNum const& other) {
-  // Read the other's words first: `other` may be this object.
-  std::uint64_t const add_low = Low64(other.msw_, other.lsw_);
-  unsigned int const add_high = other.hsw_;
-  std::uint64_t const low = Low64(msw_, lsw_) + add_low;  // wraps mod 2^64
-  unsigned int const carry = low < add_low ? 1u : 0u;
-  hsw_ = hsw_ + add_high + carry;  // a carry out of bit 95 is dropped
-  msw_ = static_cast<unsigned int>(low >> 32);
-  lsw_ = static_cast<unsigned int>(low);
-  return *this;
-}
-
-AHugeNum& AHugeNum::operator-=(AHugeNum const& other) {
-  std::uint64_t const sub_low = Low64(other.msw_, other.lsw_);
-  unsigned int const sub_high = other.hsw_;
-  std::uint64_t const old_low = Low64(msw_, lsw_);
-  unsigned int const borrow = old_low < sub_low ? 1u : 0u;
-  std::uint64_t const low = old_low - sub_low;
-  hsw_ = hsw_ - sub_high - borrow;  // a borrow out of bit 95 is dropped
-  msw_ = static_cast<unsigned int>(low >> 32);
-  lsw_ = static_cast<unsigned int>(low);
-  return *this;
-}
-
-AHugeNum& AHugeNum::operator++() { return *this += AHugeNum(1); }
-AHugeNum& AHugeNum::operator--() { return *this -= AHugeNum(1); }
 
 AHugeNum const AHugeNum::operator++(int) {
   AHugeNum const old(*this);

@@ -15,6 +15,7 @@
 #ifndef BRINDLE_BITS_H
 #define BRINDLE_BITS_H
 
+#include <cstdint>
 #include <type_traits>
 
 #include "brindle/export.h"
@@ -117,6 +118,57 @@ class BRINDLE_API AHugeNum {
   unsigned int msw_;
   unsigned int lsw_;
 };
+
+// The comparisons and additions are defined here so that callers can inline
+// them; the library exports them all the same. The low 64 bits run as one
+// unsigned 64-bit word and HSW apart, so every carry stays in a defined
+// unsigned width.
+
+BRINDLE_INLINE int AHugeNum::operator==(AHugeNum const& other) const {
+  return hsw_ == other.hsw_ && msw_ == other.msw_ && lsw_ == other.lsw_ ? 1 : 0;
+}
+
+BRINDLE_INLINE int AHugeNum::operator!=(AHugeNum const& other) const { return *this == other ? 0 : 1; }
+
+BRINDLE_INLINE int AHugeNum::operator<(AHugeNum const& other) const {
+  if (hsw_ != other.hsw_) return hsw_ < other.hsw_ ? 1 : 0;
+  std::uint64_t const low = (std::uint64_t{msw_} << 32) | lsw_;
+  std::uint64_t const other_low = (std::uint64_t{other.msw_} << 32) | other.lsw_;
+  return low < other_low ? 1 : 0;
+}
+
+BRINDLE_INLINE int AHugeNum::operator>(AHugeNum const& other) const { return other < *this; }
+BRINDLE_INLINE int AHugeNum::operator<=(AHugeNum const& other) const { return other < *this ? 0 : 1; }
+BRINDLE_INLINE int AHugeNum::operator>=(AHugeNum const& other) const { return *this < other ? 0 : 1; }
+
+BRINDLE_INLINE AHugeNum& AHugeNum::operator+=(AHugeNum const& other) {
+  // Read the other's words first: `other` may be this object.
+  unsigned int const add_lsw = other.lsw_, add_msw = other.msw_, add_hsw = other.hsw_;
+  unsigned int const lsw = lsw_ + add_lsw;  // each word wraps mod 2^32
+  unsigned int const carry_low = lsw < add_lsw ? 1u : 0u;
+  unsigned int const msw_sum = msw_ + add_msw;
+  unsigned int const msw = msw_sum + carry_low;
+  unsigned int const carry_mid = (msw_sum < add_msw ? 1u : 0u) | (msw < carry_low ? 1u : 0u);
+  hsw_ = hsw_ + add_hsw + carry_mid;  // a carry out of bit 95 is dropped
+  msw_ = msw;
+  lsw_ = lsw;
+  return *this;
+}
+
+BRINDLE_INLINE AHugeNum& AHugeNum::operator-=(AHugeNum const& other) {
+  std::uint64_t const sub_low = (std::uint64_t{other.msw_} << 32) | other.lsw_;
+  unsigned int const sub_high = other.hsw_;
+  std::uint64_t const old_low = (std::uint64_t{msw_} << 32) | lsw_;
+  unsigned int const borrow = old_low < sub_low ? 1u : 0u;
+  std::uint64_t const low = old_low - sub_low;
+  hsw_ = hsw_ - sub_high - borrow;  // a borrow out of bit 95 is dropped
+  msw_ = static_cast<unsigned int>(low >> 32);
+  lsw_ = static_cast<unsigned int>(low);
+  return *this;
+}
+
+BRINDLE_INLINE AHugeNum& AHugeNum::operator++() { return *this += AHugeNum(1); }
+BRINDLE_INLINE AHugeNum& AHugeNum::operator--() { return *this -= AHugeNum(1); }
 
 static_assert(sizeof(unsigned int) == 4, "AHugeNum words are 32-bit");
 static_assert(sizeof(AHugeNum) == 12);

@@ -91,7 +91,8 @@ TEST_F(ExportSurface, WholeMemberSurfaceIsExported) {
            // bit sets, wide integers and geometry: protected and private members too
            "ABitField::archive_read(CArchive&)", "ABitField::archive_write(CArchive&) const",
            "ABitField::byte_count() const", "ABitField::operator&=(ABitField const&)",
-           "AHugeNum::operator++(int)", "AHugeNum::operator<<=(int)", "AHugeNum::operator void const*() const",
+           "AHugeNum::operator++(int)", "AHugeNum::operator+=(AHugeNum const&)",
+           "AHugeNum::operator<(AHugeNum const&) const", "AHugeNum::operator--()", "AHugeNum::operator<<=(int)", "AHugeNum::operator void const*() const",
            "APoint::Magnitude() const", "APoint::operator=(APoint const&)", "ASize::operator-=(SIZE const&)",
            "ARect::Subtract(RECT const&, ARect*) const", "ARect::operator&=(RECT const&)",
            "ARect::TopLeft()", "ARect::Area() const",
