@@ -47,6 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   AString s;
   StringModel m;
   for (int steps = 0; steps < 64 && !in.empty(); ++steps) {
+    // Appending a string to itself doubles it: start over before the texts
+    // outgrow what a run may hold, so memory stays bounded.
+    if (m.text.size() > 1 << 16) {
+      s.clear();
+      m.Clear();
+    }
     std::uint8_t op = in.Byte();
     bool self = (op & 0x80) != 0 && !m.text.empty();
     std::string text = self ? m.text : in.Text();

@@ -36,12 +36,6 @@ int AString::compare(char const* text, unsigned int pos, unsigned int len) const
 int AString::contains(char ch) const { return find(ch, 0) != npos ? 1 : 0; }
 int AString::contains(char const* text) const { return find(text, 0) != npos ? 1 : 0; }
 
-unsigned int AString::find(char ch, unsigned int start) const {
-  if (ch == '\0' || buffer_ == nullptr || start >= length_) return npos;
-  void const* hit = std::memchr(buffer_ + start, ch, length_ - start);
-  return hit != nullptr ? static_cast<unsigned int>(static_cast<char const*>(hit) - buffer_) : npos;
-}
-
 unsigned int AString::find(char const* text, unsigned int start) const {
   std::size_t n = text != nullptr ? std::strlen(text) : 0;
   if (n == 0 || buffer_ == nullptr || std::uint64_t{start} + n > length_) return npos;

@@ -20,6 +20,7 @@
 #ifndef BRINDLE_ASTRING_H
 #define BRINDLE_ASTRING_H
 
+#include <cstring>
 #include <iosfwd>
 
 #include "brindle/export.h"
@@ -385,5 +386,14 @@ constexpr AString::JustifyMode operator|(AString::JustifyMode a, AString::Justif
 // printf-style format, whole at any length (up to its first NUL); empty when
 // formatting fails or gives nothing.
 BRINDLE_API AString sprintf(AString const& format, ...);
+
+// Defined here so that callers can inline it: on short texts the call into the
+// library would cost as much as the search. The library exports it all the
+// same.
+BRINDLE_INLINE unsigned int AString::find(char ch, unsigned int start) const {
+  if (ch == '\0' || buffer_ == nullptr || start >= length_) return npos;
+  void const* hit = std::memchr(buffer_ + start, ch, length_ - start);
+  return hit != nullptr ? static_cast<unsigned int>(static_cast<char const*>(hit) - buffer_) : npos;
+}
 
 #endif  // BRINDLE_ASTRING_H

@@ -81,7 +81,7 @@ TEST_F(ExportSurface, WholeMemberSurfaceIsExported) {
            "CArchive::operator<<(unsigned short)", "CArchive::operator>>(unsigned short&)",
            "CMemFile::Detach()", "typeinfo for CUserException", "typeinfo for CException",
            "AfxThrowUserException()", "brindle::StringTable::Find(unsigned int) const",
-           "AString::crc16() const", "AString::replace(AString const&, AString const&, unsigned int)",
+           "AString::crc16() const", "AString::find(char, unsigned int) const", "AString::replace(AString const&, AString const&, unsigned int)",
            "charEncrypt(char)", "strEncrypt(char*, int)", "strEncrypt(CString)",
            // editing, formatting and stream input: statics, variadics and the free sprintf
            "AString::justify(AString::JustifyType, unsigned int, AString::JustifyMode)",
