@@ -47,15 +47,15 @@ RPC_STATUS RpcBindingFromStringBindingA(RPC_CSTR string_binding, RPC_BINDING_HAN
 RPC_STATUS RpcStringFreeA(RPC_CSTR* text);
 RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* binding);
 RPC_STATUS RpcServerUseProtseqA(RPC_CSTR protocol_sequence, unsigned int max_calls, void* security);
-RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE spec, void* manager_type, void* entry_points);
+RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, void* manager_type, void* entry_points);
 RPC_STATUS RpcServerInqBindings(RPC_BINDING_VECTOR** bindings);
-RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE spec, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects,
+RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects,
                           RPC_CSTR annotation);
 RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls, unsigned int dont_wait);
 RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding);
-RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE spec, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects);
+RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects);
 RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings);
-RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE spec, void* manager_type, unsigned int wait_for_calls);
+RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, void* manager_type, unsigned int wait_for_calls);
 
 // Sleep()
 //

@@ -47,7 +47,7 @@ void NullDispatch(svc_req* request, SVCXPRT* transport) {
   }
 }
 
-RPC_IF_SPEC layer_spec;
+RPC_INTERFACE layer_spec;
 
 // --- The plain libtirpc server: svc_run on a thread of its own ---------------
 
@@ -156,14 +156,14 @@ void RunNullCalls(benchmark::State& state, CLIENT* client) {
 
 // Through the binding, asking it for its client on every call, as a caller
 // that keeps only the handle does.
-void RunLayerNullCalls(benchmark::State& state, LayerBinding& binding, RPC_IF_SPEC const& spec) {
+void RunLayerNullCalls(benchmark::State& state, LayerBinding& binding, RPC_INTERFACE const& iface) {
   CLIENT* client = nullptr;
-  if (!binding.ok || RpcBindingInqClient(binding.handle, &spec, &client) != RPC_S_OK) {
+  if (!binding.ok || RpcBindingInqClient(binding.handle, &iface, &client) != RPC_S_OK) {
     state.SkipWithError("no binding");
     return;
   }
   for (auto _ : state) {
-    RpcBindingInqClient(binding.handle, &spec, &client);
+    RpcBindingInqClient(binding.handle, &iface, &client);
     if (clnt_call(client, NULLPROC, reinterpret_cast<xdrproc_t>(xdr_void), nullptr,
                   reinterpret_cast<xdrproc_t>(xdr_void), nullptr, kTimeout) != RPC_SUCCESS) {
       state.SkipWithError("call failed");
@@ -243,8 +243,8 @@ void PlainClientLayerServerTcp(benchmark::State& state) {
 void LayerClientPlainServerTcp(benchmark::State& state) {
   std::string port = std::to_string(ntohs(plain->tcp.sin_port));
   LayerBinding binding("ncacn_ip_tcp", port.c_str());
-  RPC_IF_SPEC const spec = {PlainProgram(), kVersion, nullptr};
-  RunLayerNullCalls(state, binding, spec);
+  RPC_INTERFACE const iface = {PlainProgram(), kVersion, nullptr};
+  RunLayerNullCalls(state, binding, iface);
 }
 
 // Eight clients at once, each on a connection of its own.

@@ -21,9 +21,9 @@ int main(int argc, char** argv) {
     std::printf("%s\n", client.getStatusString());
     return 1;
   }
-  static RPC_IF_SPEC const spec = {HELLO_PROG, HELLO_VERS, nullptr};
+  static RPC_INTERFACE const iface = {HELLO_PROG, HELLO_VERS, nullptr};
   CLIENT* rpc = nullptr;
-  RPC_STATUS status = RpcBindingInqClient(handle, &spec, &rpc);
+  RPC_STATUS status = RpcBindingInqClient(handle, &iface, &rpc);
   if (status != RPC_S_OK) {
     std::printf("no hello server over %s at %s (status %d)\n", protseq, host, static_cast<int>(status));
     return 1;  // the client's destructor releases the binding

@@ -51,15 +51,15 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  static RPC_IF_SPEC spec = {HELLO_PROG, HELLO_VERS, hello_prog_1};
-  ARpcServer server(reinterpret_cast<unsigned char const*>(protseq), &spec, 0, 0, nullptr, 1, 16, nullptr);
+  static RPC_INTERFACE iface = {HELLO_PROG, HELLO_VERS, hello_prog_1};
+  ARpcServer server(reinterpret_cast<unsigned char const*>(protseq), &iface, 0, 0, nullptr, 1, 16, nullptr);
   std::printf("starting over %s (the server waits 3 seconds first)\n", protseq);
   std::fflush(stdout);
   unsigned int status = server.start();
   std::printf("%s\n", server.getStatusString());
   if (status != 0 && status != RPC_S_ALREADY_LISTENING) return 1;
-  std::printf("serving program 0x%lx version %lu; Ctrl-C stops\n", static_cast<unsigned long>(spec.program),
-              static_cast<unsigned long>(spec.version));
+  std::printf("serving program 0x%lx version %lu; Ctrl-C stops\n", static_cast<unsigned long>(iface.program),
+              static_cast<unsigned long>(iface.version));
   std::fflush(stdout);
 
   if (seconds > 0) {

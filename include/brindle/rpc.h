@@ -90,7 +90,7 @@ class BRINDLE_API ARpcClient : public ARpcController {
 
 class BRINDLE_API ARpcServer : public ARpcController {
  public:
-  // `interfaceSpec` is the runtime's specification of the interface served.
+  // `interfaceSpec` describes the interface served, in the runtime's own form.
   // With `dontWait` 0 the server listens on a worker thread of its own;
   // otherwise the runtime's listen returns at once and the runtime listens.
   ARpcServer(unsigned char const* protocolSequence, void* interfaceSpec, int userFlag, int dontWait,

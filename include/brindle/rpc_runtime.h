@@ -1,5 +1,5 @@
 // The POSIX stand-ins a remote procedure call client or server needs beside
-// brindle/rpc.h: the interface specification handed to ARpcServer, and the
+// brindle/rpc.h: the interface description handed to ARpcServer, and the
 // way to make calls over a binding handle bound by ARpcClient.
 //
 // The runtime underneath the endpoints is a layer over ONC RPC (libtirpc).
@@ -122,19 +122,19 @@ typedef void* RPC_IF_HANDLE;
 
 // An interface: its program and version numbers and, for a server, the
 // dispatch routine rpcgen made for that version (`<program>_<version>`).
-// ARpcServer takes its address as the interface specification; the runtime
+// ARpcServer takes its address as the interface description; the runtime
 // keeps a copy of the fields when the interface is registered.
-struct RPC_IF_SPEC {
+struct RPC_INTERFACE {
   rpcprog_t program;
   rpcvers_t version;
-  void (*dispatch)(struct svc_req* request, SVCXPRT* transport);  // null in a client-only specification
+  void (*dispatch)(struct svc_req* request, SVCXPRT* transport);  // null in a client-only description
 };
 
 extern "C" {
 
 // RpcBindingInqClient()
 //
-// The ONC RPC client for `spec`'s program and version over `binding` (a
+// The ONC RPC client for `iface`'s program and version over `binding` (a
 // handle that ARpcClient::start wrote into the caller's variable), for use
 // with rpcgen's client stubs or clnt_call. The connection is made on the
 // first request for that program and version, after resolving a missing
@@ -146,7 +146,7 @@ extern "C" {
 //
 // Returns 0, or 87 (null argument), 1702, 1701, 1753, 1899, 1722 (the server
 // could not be reached) or 14.
-BRINDLE_API RPC_STATUS RpcBindingInqClient(RPC_BINDING_HANDLE binding, RPC_IF_SPEC const* spec, CLIENT** client);
+BRINDLE_API RPC_STATUS RpcBindingInqClient(RPC_BINDING_HANDLE binding, RPC_INTERFACE const* iface, CLIENT** client);
 
 }  // extern "C"
 

@@ -151,23 +151,23 @@ TEST_F(Endpoints, DestroyingABoundClientStopsIt) {
 
 // --- The server ---------------------------------------------------------------------
 
-int interface_spec;  // stands for an interface specification
+int test_interface;  // stands for an interface description
 
 class Servers : public Endpoints {
  protected:
   ARpcServer Make(int dont_wait) {
-    return ARpcServer(U("ncacn_ip_tcp"), &interface_spec, 0, dont_wait, U("spare"), 2, 20, nullptr);
+    return ARpcServer(U("ncacn_ip_tcp"), &test_interface, 0, dont_wait, U("spare"), 2, 20, nullptr);
   }
 };
 
 TEST_F(Servers, NewServer) {
-  ARpcServer server(U("ncacn_ip_tcp"), &interface_spec, 0, 1, nullptr, 1, 10, nullptr);
+  ARpcServer server(U("ncacn_ip_tcp"), &test_interface, 0, 1, nullptr, 1, 10, nullptr);
   EXPECT_EQ(server.getStatus(), 0u);
   EXPECT_EQ(server.getStatusString(), Server("ARpcServer::ARpcServer", 0, 48));
 }
 
 TEST_F(Servers, StartWithoutWaitingAndStop) {
-  ARpcServer server(U("ncacn_ip_tcp"), &interface_spec, 0, 1, nullptr, 2, 20, U("security"));
+  ARpcServer server(U("ncacn_ip_tcp"), &test_interface, 0, 1, nullptr, 2, 20, U("security"));
   EXPECT_EQ(server.start(), 0u);
   EXPECT_EQ(server.getStatusString(), Server("RPC server started successfully", 0, 190));
   EXPECT_EQ(script().Names(),
@@ -176,7 +176,7 @@ TEST_F(Servers, StartWithoutWaitingAndStop) {
   EXPECT_EQ(script().sleeps, (std::vector<unsigned int>{3000}));  // before any runtime call
   EXPECT_EQ(calls[1].texts, (Names{"ncacn_ip_tcp", "security"}));
   EXPECT_EQ(calls[1].numbers[0], 20u);
-  EXPECT_EQ(calls[2].pointer, &interface_spec);
+  EXPECT_EQ(calls[2].pointer, &test_interface);
   EXPECT_EQ(calls[2].numbers[0], 1u);  // no manager type, no entry points
   EXPECT_EQ(calls[4].texts, (Names{""}));
   EXPECT_EQ(calls[4].numbers[0], 1u);
@@ -244,7 +244,7 @@ TEST_F(Servers, EndpointMapperRetries) {
     if (row.result != 0) {
       EXPECT_EQ(server.getStatusString(), Server("Error calling RpcEpRegister", static_cast<int>(row.result), 166));
       EXPECT_EQ(script().Names().back(), "UnregisterIf");
-      EXPECT_EQ(script().calls.back().pointer, &interface_spec);
+      EXPECT_EQ(script().calls.back().pointer, &test_interface);
     } else {
       EXPECT_EQ(script().Names().back(), "Listen");
     }
@@ -276,7 +276,7 @@ TEST_F(Servers, StartFailures) {
       made.erase(made.begin());  // the opening wait
       EXPECT_EQ(made, calls);
       if (calls.back() == "UnregisterIf") {
-        EXPECT_EQ(script().calls.back().pointer, &interface_spec);
+        EXPECT_EQ(script().calls.back().pointer, &test_interface);
       }
       script().Reset();
     }

@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s protocol-sequence program-number dont-wait\n", argv[0]);
     return 2;
   }
-  static RPC_IF_SPEC spec = {static_cast<rpcprog_t>(std::strtoul(argv[2], nullptr, 0)), PROBE_VERS, probe_prog_1};
-  ARpcServer server(reinterpret_cast<unsigned char const*>(argv[1]), &spec, 0, std::atoi(argv[3]), nullptr, 1, 8,
+  static RPC_INTERFACE iface = {static_cast<rpcprog_t>(std::strtoul(argv[2], nullptr, 0)), PROBE_VERS, probe_prog_1};
+  ARpcServer server(reinterpret_cast<unsigned char const*>(argv[1]), &iface, 0, std::atoi(argv[3]), nullptr, 1, 8,
                     nullptr);
   std::printf("started %u\n", server.start());
   std::fflush(stdout);

@@ -206,7 +206,7 @@ std::string Echo(CLIENT* client, char const* text, clnt_stat* status = nullptr) 
   return result;
 }
 
-// A bound client with its handle and its ONC RPC client for `spec`.
+// A bound client with its handle and its ONC RPC client for `iface`.
 struct Caller {
   Caller(char const* protseq, char const* address, char const* endpoint)
       : endpoint(U(protseq), &handle, 0, nullptr, U(address), endpoint != nullptr ? U(endpoint) : nullptr, nullptr) {}
@@ -233,15 +233,15 @@ TEST_P(RpcTwoProcesses, ResolveCallConcurrentlyAndFailPromptlyAfterStop) {
   std::string line;
   ASSERT_TRUE(server.ReadLine(&line, 20000)) << "the server process did not start";
   ASSERT_EQ(line, "started 0");
-  RPC_IF_SPEC const spec = {program, PROBE_VERS, nullptr};
+  RPC_INTERFACE const iface = {program, PROBE_VERS, nullptr};
 
   // No endpoint: found through rpcbind on the first call.
   Caller found(t.protseq, t.address, nullptr);
   ASSERT_EQ(found.endpoint.start(), 0u) << found.endpoint.getStatusString();
   CLIENT* rpc = nullptr;
-  ASSERT_EQ(RpcBindingInqClient(found.handle, &spec, &rpc), RPC_S_OK);
+  ASSERT_EQ(RpcBindingInqClient(found.handle, &iface, &rpc), RPC_S_OK);
   CLIENT* again = nullptr;
-  EXPECT_EQ(RpcBindingInqClient(found.handle, &spec, &again), RPC_S_OK);
+  EXPECT_EQ(RpcBindingInqClient(found.handle, &iface, &again), RPC_S_OK);
   EXPECT_EQ(again, rpc);
   EXPECT_EQ(Echo(rpc, "ping"), "ping");
   EXPECT_EQ(Echo(rpc, ""), "");
@@ -256,7 +256,7 @@ TEST_P(RpcTwoProcesses, ResolveCallConcurrentlyAndFailPromptlyAfterStop) {
   Caller direct(t.protseq, t.address, endpoint.c_str());
   ASSERT_EQ(direct.endpoint.start(), 0u) << direct.endpoint.getStatusString();
   CLIENT* direct_rpc = nullptr;
-  ASSERT_EQ(RpcBindingInqClient(direct.handle, &spec, &direct_rpc), RPC_S_OK);
+  ASSERT_EQ(RpcBindingInqClient(direct.handle, &iface, &direct_rpc), RPC_S_OK);
   EXPECT_EQ(Echo(direct_rpc, "pong"), "pong");
 
   // Four clients pausing 500 ms each: served side by side, not one by one.
@@ -267,7 +267,7 @@ TEST_P(RpcTwoProcesses, ResolveCallConcurrentlyAndFailPromptlyAfterStop) {
     threads.emplace_back([&, i] {
       Caller caller(t.protseq, t.address, nullptr);
       CLIENT* client = nullptr;
-      if (caller.endpoint.start() != 0 || RpcBindingInqClient(caller.handle, &spec, &client) != RPC_S_OK) return;
+      if (caller.endpoint.start() != 0 || RpcBindingInqClient(caller.handle, &iface, &client) != RPC_S_OK) return;
       u_int milliseconds = 500;
       results[i] = pause_1(&milliseconds, nullptr, client);
     });
@@ -295,7 +295,7 @@ TEST_P(RpcTwoProcesses, ResolveCallConcurrentlyAndFailPromptlyAfterStop) {
   Caller late(t.protseq, t.address, nullptr);
   ASSERT_EQ(late.endpoint.start(), 0u);
   CLIENT* late_rpc = nullptr;
-  EXPECT_EQ(RpcBindingInqClient(late.handle, &spec, &late_rpc), EPT_S_NOT_REGISTERED);
+  EXPECT_EQ(RpcBindingInqClient(late.handle, &iface, &late_rpc), EPT_S_NOT_REGISTERED);
   if (endpoint.front() == '/') {
     EXPECT_NE(access(endpoint.c_str(), F_OK), 0) << endpoint;
   }
@@ -313,15 +313,15 @@ INSTANTIATE_TEST_SUITE_P(RpcTransports, RpcTwoProcesses,
 // the stop must not be lost, leaving the process listening.
 TEST(RpcServerLifecycle, StopRightAfterStartLeavesNothingListening) {
   SKIP_UNLESS_MAPPER_ANSWERS();
-  RPC_IF_SPEC spec = {TestProgram(3), 1, NoCalls};
+  RPC_INTERFACE iface = {TestProgram(3), 1, NoCalls};
   {
-    ARpcServer server(U("ncacn_ip_tcp"), &spec, 0, 0, nullptr, 1, 4, nullptr);
+    ARpcServer server(U("ncacn_ip_tcp"), &iface, 0, 0, nullptr, 1, 4, nullptr);
     ASSERT_EQ(server.start(), 0u) << server.getStatusString();
     EXPECT_EQ(server.stop(), 0u) << server.getStatusString();
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // whatever the worker was about to do is done
   // Were the process still listening, this listen would answer 1713.
-  ARpcServer server(U("ncacn_ip_tcp"), &spec, 0, 1, nullptr, 1, 4, nullptr);
+  ARpcServer server(U("ncacn_ip_tcp"), &iface, 0, 1, nullptr, 1, 4, nullptr);
   EXPECT_EQ(server.start(), 0u) << server.getStatusString();
   EXPECT_EQ(server.stop(), 0u) << server.getStatusString();
 }
@@ -330,8 +330,8 @@ TEST(RpcServerLifecycle, StopRightAfterStartLeavesNothingListening) {
 // 3 s after each of the five attempts.
 TEST(RpcEndpointMapper, UnreachableMapperFailsAStartWith1899AfterFiveAttempts) {
   ScopedVariable mapper("BRINDLE_RPC_ENDPOINT_MAPPER", "127.0.0.1:" + std::to_string(ClosedPort()));
-  RPC_IF_SPEC spec = {TestProgram(0), 1, NoCalls};
-  ARpcServer server(U("ncacn_ip_tcp"), &spec, 0, 1, nullptr, 1, 4, nullptr);
+  RPC_INTERFACE iface = {TestProgram(0), 1, NoCalls};
+  ARpcServer server(U("ncacn_ip_tcp"), &iface, 0, 1, nullptr, 1, 4, nullptr);
   auto start = Clock::now();
   EXPECT_EQ(server.start(), static_cast<unsigned int>(EPT_S_CANT_CREATE));
   double elapsed = SecondsSince(start);
@@ -353,12 +353,12 @@ TEST(RpcEndpointMapper, SilentMapperGives1899WithinThreeSeconds) {
   getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
   ScopedVariable mapper("BRINDLE_RPC_ENDPOINT_MAPPER", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
 
-  RPC_IF_SPEC const spec = {TestProgram(1), 1, nullptr};
+  RPC_INTERFACE const iface = {TestProgram(1), 1, nullptr};
   Caller caller("ncacn_ip_tcp", "localhost", nullptr);
   ASSERT_EQ(caller.endpoint.start(), 0u);
   CLIENT* rpc = nullptr;
   auto start = Clock::now();
-  EXPECT_EQ(RpcBindingInqClient(caller.handle, &spec, &rpc), EPT_S_CANT_CREATE);
+  EXPECT_EQ(RpcBindingInqClient(caller.handle, &iface, &rpc), EPT_S_CANT_CREATE);
   EXPECT_LT(SecondsSince(start), 3.5);
   close(listener);
 }
@@ -396,20 +396,20 @@ TEST(RpcClientBinding, StartJudgesTheWholeStringBinding) {
 }
 
 TEST(RpcClientBinding, InqClientRefusesBadArgumentsAndUnreachableServers) {
-  RPC_IF_SPEC const spec = {TestProgram(2), 1, nullptr};
+  RPC_INTERFACE const iface = {TestProgram(2), 1, nullptr};
   std::string port = std::to_string(ClosedPort());
   Caller caller("ncacn_ip_tcp", "127.0.0.1", port.c_str());
   ASSERT_EQ(caller.endpoint.start(), 0u);
   CLIENT* rpc = nullptr;
   EXPECT_EQ(RpcBindingInqClient(caller.handle, nullptr, &rpc), RPC_S_INVALID_ARG);
-  EXPECT_EQ(RpcBindingInqClient(caller.handle, &spec, nullptr), RPC_S_INVALID_ARG);
+  EXPECT_EQ(RpcBindingInqClient(caller.handle, &iface, nullptr), RPC_S_INVALID_ARG);
   int not_a_handle = 0;
-  EXPECT_EQ(RpcBindingInqClient(&not_a_handle, &spec, &rpc), RPC_S_INVALID_BINDING);
-  EXPECT_EQ(RpcBindingInqClient(caller.handle, &spec, &rpc), RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_EQ(RpcBindingInqClient(&not_a_handle, &iface, &rpc), RPC_S_INVALID_BINDING);
+  EXPECT_EQ(RpcBindingInqClient(caller.handle, &iface, &rpc), RPC_S_SERVER_UNAVAILABLE);
   void* released = caller.handle;
   EXPECT_EQ(caller.endpoint.stop(), 0u);
   EXPECT_EQ(caller.handle, nullptr);
-  EXPECT_EQ(RpcBindingInqClient(released, &spec, &rpc), RPC_S_INVALID_BINDING);
+  EXPECT_EQ(RpcBindingInqClient(released, &iface, &rpc), RPC_S_INVALID_BINDING);
 }
 
 }  // namespace

@@ -111,9 +111,9 @@ RPC_STATUS RpcServerUseProtseqA(RPC_CSTR protocol_sequence, unsigned int max_cal
   return Run(call);
 }
 
-RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE spec, void* manager_type, void* entry_points) {
+RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, void* manager_type, void* entry_points) {
   Call call{"RegisterIf", {}};
-  call.pointer = spec;
+  call.pointer = iface;
   call.numbers[0] = manager_type == nullptr && entry_points == nullptr ? 1 : 0;
   return Run(call);
 }
@@ -124,10 +124,10 @@ RPC_STATUS RpcServerInqBindings(RPC_BINDING_VECTOR** bindings) {
   return s;
 }
 
-RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE spec, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects,
+RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects,
                           RPC_CSTR annotation) {
   Call call{"EpRegister", {Text(annotation)}};
-  call.pointer = spec;
+  call.pointer = iface;
   call.numbers[0] = bindings != nullptr ? 1 : 0;
   call.numbers[1] = objects == nullptr ? 1 : 0;
   return Run(call);
@@ -147,9 +147,9 @@ RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding) {
   return Run(call);
 }
 
-RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE spec, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/) {
+RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/) {
   Call call{"EpUnregister", {}};
-  call.pointer = spec;
+  call.pointer = iface;
   call.numbers[0] = bindings != nullptr ? 1 : 0;
   return Run(call);
 }
@@ -160,9 +160,9 @@ RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings) {
   return s;
 }
 
-RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE spec, void* /*manager_type*/, unsigned int wait_for_calls) {
+RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, void* /*manager_type*/, unsigned int wait_for_calls) {
   Call call{"UnregisterIf", {}};
-  call.pointer = spec;
+  call.pointer = iface;
   call.numbers[0] = wait_for_calls;
   return Run(call);
 }

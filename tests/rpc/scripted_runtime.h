@@ -17,7 +17,7 @@ namespace brindle::testing {
 struct Call {
   std::string name;
   std::vector<std::string> texts;  // text arguments, "(null)" for null
-  void const* pointer = nullptr;   // the interface specification, where one is passed
+  void const* pointer = nullptr;   // the interface description, where one is passed
   unsigned int numbers[3] = {0, 0, 0};
 };
 

@@ -68,8 +68,8 @@ bool ResolveHost(Binding* binding) {
   return true;
 }
 
-// The endpoint of `binding` for `spec`, from the mapper of its host.
-RPC_STATUS Resolve(Binding const& binding, RPC_IF_SPEC const& spec, std::string* endpoint) {
+// The endpoint of `binding` for `iface`, from the mapper of its host.
+RPC_STATUS Resolve(Binding const& binding, RPC_INTERFACE const& iface, std::string* endpoint) {
   MapperTarget target;
   target.local = binding.protseq == Protseq::kLocal || binding.local_host;
   target.host = binding.inet;
@@ -77,7 +77,7 @@ RPC_STATUS Resolve(Binding const& binding, RPC_IF_SPEC const& spec, std::string*
   RPC_STATUS s = MapperDump(target, &entries);
   if (s != RPC_S_OK) return s;
   for (MapperEntry const& e : entries) {
-    if (e.program != spec.program || e.version != spec.version) continue;
+    if (e.program != iface.program || e.version != iface.version) continue;
     if (binding.protseq == Protseq::kLocal) {
       if ((e.netid == "local" || e.netid == "unix") && !e.uaddr.empty() && e.uaddr.front() == '/') {
         *endpoint = e.uaddr;
@@ -147,8 +147,8 @@ bool SigpipeEndsProcess() {
          action.sa_handler == SIG_DFL;
 }
 
-// A client for `spec` connected to `endpoint`; 0, 1722 or 14.
-RPC_STATUS Connect(Binding const& binding, RPC_IF_SPEC const& spec, std::string const& endpoint, CLIENT** client) {
+// A client for `iface` connected to `endpoint`; 0, 1722 or 14.
+RPC_STATUS Connect(Binding const& binding, RPC_INTERFACE const& iface, std::string const& endpoint, CLIENT** client) {
   sockaddr_storage storage{};
   socklen_t length = 0;
   if (binding.protseq == Protseq::kLocal) {
@@ -175,8 +175,8 @@ RPC_STATUS Connect(Binding const& binding, RPC_IF_SPEC const& spec, std::string 
     return RPC_S_SERVER_UNAVAILABLE;
   }
   netbuf server{length, length, address};
-  CLIENT* made = datagram ? clnt_dg_create(fd, &server, spec.program, spec.version, 0, 0)
-                          : clnt_vc_create(fd, &server, spec.program, spec.version, 0, 0);
+  CLIENT* made = datagram ? clnt_dg_create(fd, &server, iface.program, iface.version, 0, 0)
+                          : clnt_vc_create(fd, &server, iface.program, iface.version, 0, 0);
   if (made == nullptr) {
     close(fd);
     return RPC_S_SERVER_UNAVAILABLE;
@@ -298,29 +298,29 @@ RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* binding) {
   return RPC_S_OK;
 }
 
-RPC_STATUS RpcBindingInqClient(RPC_BINDING_HANDLE binding, RPC_IF_SPEC const* spec, CLIENT** client) {
+RPC_STATUS RpcBindingInqClient(RPC_BINDING_HANDLE binding, RPC_INTERFACE const* iface, CLIENT** client) {
   using namespace brindle::detail;
-  if (spec == nullptr || client == nullptr) return RPC_S_INVALID_ARG;
+  if (iface == nullptr || client == nullptr) return RPC_S_INVALID_ARG;
   if (!IsLiveBinding(binding)) return RPC_S_INVALID_BINDING;
   Binding* handle = static_cast<Binding*>(binding);
   if (handle->server) return RPC_S_WRONG_KIND_OF_BINDING;
   std::lock_guard<std::mutex> lock(handle->mutex);
   for (Binding::Client const& c : handle->clients) {
-    if (c.program == spec->program && c.version == spec->version) {
+    if (c.program == iface->program && c.version == iface->version) {
       *client = c.client;
       return RPC_S_OK;
     }
   }
   std::string endpoint = handle->endpoint;
   if (endpoint.empty()) {
-    RPC_STATUS s = Resolve(*handle, *spec, &endpoint);
+    RPC_STATUS s = Resolve(*handle, *iface, &endpoint);
     if (s != RPC_S_OK) return s;
   }
   CLIENT* made = nullptr;
-  RPC_STATUS s = Connect(*handle, *spec, endpoint, &made);
+  RPC_STATUS s = Connect(*handle, *iface, endpoint, &made);
   if (s != RPC_S_OK) return s;
   try {
-    handle->clients.push_back({spec->program, spec->version, made});
+    handle->clients.push_back({iface->program, iface->version, made});
   } catch (std::bad_alloc const&) {
     clnt_destroy(made);
     return RPC_S_OUT_OF_MEMORY;

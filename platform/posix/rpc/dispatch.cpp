@@ -218,8 +218,8 @@ using namespace brindle::detail;
 
 extern "C" {
 
-RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE spec, void* /*manager_type*/, void* /*entry_points*/) {
-  RPC_IF_SPEC const* interface = SpecOf(spec);
+RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, void* /*manager_type*/, void* /*entry_points*/) {
+  RPC_INTERFACE const* interface = InterfaceOf(iface);
   if (interface == nullptr || interface->dispatch == nullptr) return RPC_S_INVALID_ARG;
   Interfaces& table = interfaces();
   std::lock_guard<std::shared_mutex> lock(table.mutex);
@@ -236,14 +236,14 @@ RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE spec, void* /*manager_type*/, void*
   return RPC_S_OK;
 }
 
-RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE spec, void* /*manager_type*/, unsigned int /*wait_for_calls*/) {
+RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, void* /*manager_type*/, unsigned int /*wait_for_calls*/) {
   Interfaces& table = interfaces();
   std::lock_guard<std::shared_mutex> lock(table.mutex);
-  if (spec == nullptr) {
+  if (iface == nullptr) {
     table.list.clear();
     return RPC_S_OK;
   }
-  RPC_IF_SPEC const* interface = SpecOf(spec);
+  RPC_INTERFACE const* interface = InterfaceOf(iface);
   auto it = std::find_if(table.list.begin(), table.list.end(), [&](Interface const& i) {
     return i.program == interface->program && i.version == interface->version;
   });

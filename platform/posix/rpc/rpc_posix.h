@@ -39,8 +39,8 @@ xdrproc_t XdrRoutine(Routine routine) {
   return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(routine));
 }
 
-// The interface specification behind the runtime's untyped handle.
-inline RPC_IF_SPEC const* SpecOf(RPC_IF_HANDLE spec) { return static_cast<RPC_IF_SPEC const*>(spec); }
+// The interface description behind the runtime's untyped handle.
+inline RPC_INTERFACE const* InterfaceOf(RPC_IF_HANDLE iface) { return static_cast<RPC_INTERFACE const*>(iface); }
 
 enum class Protseq { kTcp, kUdp, kLocal };
 

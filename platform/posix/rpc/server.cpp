@@ -527,7 +527,7 @@ bool IsLiveVector(void const* vector) {
   return s.vectors.count(vector) != 0;
 }
 
-MapperEntry EntryFor(RPC_IF_SPEC const& interface, Binding const& binding) {
+MapperEntry EntryFor(RPC_INTERFACE const& interface, Binding const& binding) {
   MapperEntry entry;
   entry.program = static_cast<std::uint32_t>(interface.program);
   entry.version = static_cast<std::uint32_t>(interface.version);
@@ -620,9 +620,9 @@ RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings) {
   return RPC_S_OK;
 }
 
-RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE spec, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/,
+RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/,
                           RPC_CSTR /*annotation*/) {
-  RPC_IF_SPEC const* interface = SpecOf(spec);
+  RPC_INTERFACE const* interface = InterfaceOf(iface);
   if (interface == nullptr || bindings == nullptr || !IsLiveVector(bindings)) return RPC_S_INVALID_ARG;
   for (std::uint32_t i = 0; i < bindings->Count; ++i) {
     MapperEntry entry = EntryFor(*interface, *static_cast<Binding const*>(bindings->BindingH[i]));
@@ -638,8 +638,8 @@ RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE spec, RPC_BINDING_VECTOR* bindings, UUID
   return RPC_S_OK;
 }
 
-RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE spec, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/) {
-  RPC_IF_SPEC const* interface = SpecOf(spec);
+RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/) {
+  RPC_INTERFACE const* interface = InterfaceOf(iface);
   if (interface == nullptr || bindings == nullptr || !IsLiveVector(bindings)) return RPC_S_INVALID_ARG;
   // Only what this process entered: a registration that never succeeded
   // needs no mapper at all.
