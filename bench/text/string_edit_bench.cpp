@@ -128,62 +128,50 @@ std::vector<AString> MakeAStrings() {
   return v;
 }
 
-void AStringJustify(benchmark::State& state) {
+// Times `edit` on every string of a fresh copy of the short texts; making the
+// copy is not timed.
+template <class Make, class Edit>
+void EditEach(benchmark::State& state, Make make, Edit edit) {
   for (auto _ : state) {
     state.PauseTiming();
-    std::vector<AString> v = MakeAStrings();
+    auto v = make();
     state.ResumeTiming();
-    for (AString& s : v) s.justify(AString::justify_center, 16, AString::justify_strip);
+    for (auto& s : v) edit(s);
     benchmark::DoNotOptimize(v.data());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kShortStrings);
+}
+
+std::vector<std::string> CopyShortTexts() { return ShortTexts(); }
+
+void StripBlanks(std::string& s) {
+  s.erase(s.find_last_not_of(' ') + 1);
+  s.erase(0, s.find_first_not_of(' '));
+}
+
+void AStringJustify(benchmark::State& state) {
+  EditEach(state, MakeAStrings,
+           [](AString& s) { s.justify(AString::justify_center, 16, AString::justify_strip); });
 }
 
 // The same edit with std::string: strip blanks at both ends, then half the
 // fill behind and the rest in front.
 void StdStringJustify(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::vector<std::string> v = ShortTexts();
-    state.ResumeTiming();
-    for (std::string& s : v) {
-      s.erase(s.find_last_not_of(' ') + 1);
-      s.erase(0, s.find_first_not_of(' '));
-      if (s.size() < 16) {
-        std::size_t fill = 16 - s.size();
-        s.append(fill / 2, ' ');
-        s.insert(0, fill - fill / 2, ' ');
-      }
+  EditEach(state, CopyShortTexts, [](std::string& s) {
+    StripBlanks(s);
+    if (s.size() < 16) {
+      std::size_t fill = 16 - s.size();
+      s.append(fill / 2, ' ');
+      s.insert(0, fill - fill / 2, ' ');
     }
-    benchmark::DoNotOptimize(v.data());
-  }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kShortStrings);
+  });
 }
 
 void AStringStrip(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::vector<AString> v = MakeAStrings();
-    state.ResumeTiming();
-    for (AString& s : v) s.strip(AString::strip_both, ' ');
-    benchmark::DoNotOptimize(v.data());
-  }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kShortStrings);
+  EditEach(state, MakeAStrings, [](AString& s) { s.strip(AString::strip_both, ' '); });
 }
 
-void StdStringStrip(benchmark::State& state) {
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::vector<std::string> v = ShortTexts();
-    state.ResumeTiming();
-    for (std::string& s : v) {
-      s.erase(s.find_last_not_of(' ') + 1);
-      s.erase(0, s.find_first_not_of(' '));
-    }
-    benchmark::DoNotOptimize(v.data());
-  }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kShortStrings);
-}
+void StdStringStrip(benchmark::State& state) { EditEach(state, CopyShortTexts, StripBlanks); }
 
 BENCHMARK(Noop);
 BENCHMARK(AStringReadLine)->Unit(benchmark::kMillisecond);
