@@ -141,6 +141,7 @@ struct CalendarAccess {
   static constexpr ADate FromDayNumber(std::uint32_t day_number) { return ADate(day_number); }
   static void Mdy(ADate const& date, unsigned int& m, unsigned int& d, unsigned int& y) { date.Mdy(m, d, y); }
   static unsigned int LocalSecs(ATime const& time) { return time.LocalSecs(); }
+  static std::istream& ParseFrom(ADate& date, std::istream& in) { return date.ParseFrom(in); }
 };
 
 // The writers' buffer: every text fits with room to spare (a date is at

@@ -186,6 +186,8 @@ std::istream& ADate::ParseFrom(std::istream& in) {
   return in;
 }
 
-std::istream& operator>>(std::istream& in, ADate& date) { return date.ParseFrom(in); }
+std::istream& operator>>(std::istream& in, ADate& date) {
+  return brindle::detail::CalendarAccess::ParseFrom(date, in);
+}
 
 std::ostream& operator<<(std::ostream& out, ADate const& date) { return brindle::detail::WriteDate(out, date); }

@@ -31,7 +31,12 @@ struct RPC_BINDING_VECTOR {
   RPC_BINDING_HANDLE BindingH[1];
 };
 
+struct UUID;
 struct UUID_VECTOR;
+typedef void RPC_MGR_EPV;
+
+// The runtime's calling convention (the platform's default here).
+#define RPC_ENTRY
 
 #define RPC_S_OK 0
 #define RPC_S_ALREADY_LISTENING 1713
@@ -47,7 +52,7 @@ RPC_STATUS RpcBindingFromStringBindingA(RPC_CSTR string_binding, RPC_BINDING_HAN
 RPC_STATUS RpcStringFreeA(RPC_CSTR* text);
 RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* binding);
 RPC_STATUS RpcServerUseProtseqA(RPC_CSTR protocol_sequence, unsigned int max_calls, void* security);
-RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, void* manager_type, void* entry_points);
+RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, UUID* manager_type, RPC_MGR_EPV* entry_points);
 RPC_STATUS RpcServerInqBindings(RPC_BINDING_VECTOR** bindings);
 RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects,
                           RPC_CSTR annotation);
@@ -55,7 +60,7 @@ RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls
 RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding);
 RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects);
 RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings);
-RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, void* manager_type, unsigned int wait_for_calls);
+RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, UUID* manager_type, unsigned int wait_for_calls);
 
 // Sleep()
 //

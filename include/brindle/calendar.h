@@ -40,6 +40,17 @@ struct CalendarAccess;
 }  // namespace brindle::detail
 
 // Date input and date and time output on standard streams.
+//
+// Reading takes "month day year" in numbers, "month-name day year" or
+// "day month-name year", with any non-alphanumeric separators. On failure
+// the date is 0 and the stream's state is badbit alone, except at the end of
+// the input after the first or second number, where the stream keeps its own
+// flags. A stream that is not good on entry is left as it is. (A stream with
+// exceptions() enabled throws as its state changes.)
+//
+// They reach the classes' private parts through the library's own access
+// point rather than as friends: a friend declaration would drop the DLL
+// import attribute of these declarations.
 BRINDLE_API std::istream& operator>>(std::istream& in, ADate& date);
 BRINDLE_API std::ostream& operator<<(std::ostream& out, ADate const& date);
 BRINDLE_API std::ostream& operator<<(std::ostream& out, ATime const& time);
@@ -128,15 +139,6 @@ class BRINDLE_API ADate {
 
   static HowToPrint PrintOption;
 
-  // Reads a date: "month day year" in numbers, "month-name day year" or
-  // "day month-name year", with any non-alphanumeric separators. On failure
-  // the date is 0 and the stream's state is badbit alone, except at the end
-  // of the input after the first or second number, where the stream keeps
-  // its own flags. A stream that is not good on entry is left as it is.
-  // (A stream with exceptions() enabled throws as its state changes.)
-  friend std::istream& operator>>(std::istream& in, ADate& date);
-  friend std::ostream& operator<<(std::ostream& out, ADate const& date);
-
  protected:
   static int AssertIndexOfMonth(unsigned int month);
   static int AssertWeekDayNumber(unsigned int weekday);
@@ -148,7 +150,7 @@ class BRINDLE_API ADate {
   // The day number as is. Constant, so that ATime::RefDate and MaxDate are
   // constant-initialised; defined inside the library, and exported whole
   // like every other member.
-  [[gnu::used]] BRINDLE_API constexpr explicit ADate(unsigned int day_number);
+  BRINDLE_INLINE constexpr explicit ADate(unsigned int day_number);
   void Mdy(unsigned int& month, unsigned int& day, unsigned int& year) const;
   std::istream& ParseFrom(std::istream& in);
 
@@ -215,8 +217,6 @@ class BRINDLE_API ATime {
   static ADate const RefDate;
   static ADate const MaxDate;
   static int PrintDateFlag;
-
-  friend std::ostream& operator<<(std::ostream& out, ATime const& time);
 
  protected:
   static int AssertDate(ADate const& date);  // RefDate <= date <= MaxDate

@@ -1,6 +1,7 @@
 // String resources of a module, for LoadStringA on POSIX.
 //
-// On Windows a module's strings are compiled into it from a resource script.
+// On Windows a module's strings are compiled into it from a resource script
+// (a STRINGTABLE, with windres or rc), and this header declares nothing.
 // On POSIX a module (the program or a shared library) declares its strings in
 // one or more tables at namespace scope:
 //
@@ -20,9 +21,11 @@
 #ifndef BRINDLE_STRING_TABLE_H
 #define BRINDLE_STRING_TABLE_H
 
-#include <initializer_list>
-
 #include "brindle/export.h"
+
+#if !defined(_WIN32)
+
+#include <initializer_list>
 
 namespace brindle {
 
@@ -53,5 +56,7 @@ class BRINDLE_API StringTable {
 };
 
 }  // namespace brindle
+
+#endif  // !_WIN32
 
 #endif  // BRINDLE_STRING_TABLE_H

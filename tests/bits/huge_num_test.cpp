@@ -9,7 +9,65 @@
 
 namespace {
 
+#if defined(__SIZEOF_INT128__)
 __extension__ typedef unsigned __int128 U128;
+#else
+// Targets without a 128-bit type (32-bit x86) get a plain two-word model.
+class U128 {
+ public:
+  constexpr U128(std::uint64_t low = 0) : hi_(0), lo_(low) {}
+  explicit constexpr operator std::uint32_t() const { return static_cast<std::uint32_t>(lo_); }
+  explicit constexpr operator int() const { return static_cast<int>(lo_); }
+
+  friend constexpr U128 operator<<(U128 v, unsigned int n) {
+    n &= 127u;
+    if (n == 0) return v;
+    if (n >= 64) return Of(v.lo_ << (n - 64), 0);
+    return Of(v.hi_ << n | v.lo_ >> (64 - n), v.lo_ << n);
+  }
+  friend constexpr U128 operator>>(U128 v, unsigned int n) {
+    n &= 127u;
+    if (n == 0) return v;
+    if (n >= 64) return Of(0, v.hi_ >> (n - 64));
+    return Of(v.hi_ >> n, v.lo_ >> n | v.hi_ << (64 - n));
+  }
+  friend constexpr U128 operator<<(U128 v, int n) { return v << static_cast<unsigned int>(n); }
+  friend constexpr U128 operator>>(U128 v, int n) { return v >> static_cast<unsigned int>(n); }
+  friend constexpr U128 operator<<(U128 v, std::uint64_t n) { return v << static_cast<unsigned int>(n); }
+  friend constexpr U128 operator>>(U128 v, std::uint64_t n) { return v >> static_cast<unsigned int>(n); }
+  friend constexpr U128 operator|(U128 a, U128 b) { return Of(a.hi_ | b.hi_, a.lo_ | b.lo_); }
+  friend constexpr U128 operator&(U128 a, U128 b) { return Of(a.hi_ & b.hi_, a.lo_ & b.lo_); }
+  friend constexpr U128 operator^(U128 a, U128 b) { return Of(a.hi_ ^ b.hi_, a.lo_ ^ b.lo_); }
+  friend constexpr U128 operator+(U128 a, U128 b) { return Of(a.hi_ + b.hi_ + (a.lo_ + b.lo_ < a.lo_), a.lo_ + b.lo_); }
+  friend constexpr U128 operator-(U128 a, U128 b) { return Of(a.hi_ - b.hi_ - (a.lo_ < b.lo_), a.lo_ - b.lo_); }
+  friend constexpr bool operator==(U128 a, U128 b) = default;
+  friend constexpr bool operator<(U128 a, U128 b) { return a.hi_ != b.hi_ ? a.hi_ < b.hi_ : a.lo_ < b.lo_; }
+  friend constexpr bool operator>(U128 a, U128 b) { return b < a; }
+  friend constexpr bool operator<=(U128 a, U128 b) { return !(b < a); }
+  friend constexpr bool operator>=(U128 a, U128 b) { return !(a < b); }
+
+  U128& operator+=(U128 b) { return *this = *this + b; }
+  U128& operator-=(U128 b) { return *this = *this - b; }
+  U128& operator&=(U128 b) { return *this = *this & b; }
+  U128& operator|=(U128 b) { return *this = *this | b; }
+  U128& operator^=(U128 b) { return *this = *this ^ b; }
+  U128& operator<<=(unsigned int n) { return *this = *this << n; }
+  U128& operator>>=(unsigned int n) { return *this = *this >> n; }
+  U128& operator++() { return *this += 1; }
+  U128& operator--() { return *this -= 1; }
+  U128 operator++(int) { U128 old = *this; ++*this; return old; }
+  U128 operator--(int) { U128 old = *this; --*this; return old; }
+
+ private:
+  static constexpr U128 Of(std::uint64_t hi, std::uint64_t lo) {
+    U128 v(lo);
+    v.hi_ = hi;
+    return v;
+  }
+  std::uint64_t hi_;
+  std::uint64_t lo_;
+};
+#endif
 U128 const kMask96 = (U128{1} << 96) - 1;
 
 U128 Value(AHugeNum const& n) {
@@ -144,9 +202,9 @@ TEST(HugeNum, Comparison) {
   EXPECT_EQ(high != high, 0);
 }
 
-// Random operation sequences against unsigned __int128 masked to 96 bits,
+// Random operation sequences against a 128-bit model masked to 96 bits,
 // shifts by negative and large counts included.
-TEST(HugeNum, AgreesWithInt128) {
+TEST(HugeNum, AgreesWith128BitModel) {
   std::mt19937_64 rng(96);
   auto random_value = [&]() -> U128 {
     U128 v = (U128{rng()} << 64 | rng()) & kMask96;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/portable.h"
 #include "brindle/calendar.h"
 #include "calendar/calendar_internal.h"
 
@@ -157,7 +158,7 @@ TEST(Date, Constructors) {
 class DateInZone : public ::testing::Test {
  protected:
   static void UseZone(char const* tz) {
-    setenv("TZ", tz, 1);
+    brindle::testing::SetEnv("TZ", tz);
     _tzset();
   }
   void TearDown() override { UseZone("UTC0"); }

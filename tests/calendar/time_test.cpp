@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/portable.h"
 #include "brindle/calendar.h"
 
 namespace {
@@ -32,7 +33,7 @@ std::uint32_t Utc(ADate const& date, unsigned int h, unsigned int m = 0, unsigne
 class Calendar : public ::testing::Test {
  protected:
   static void UseZone(char const* tz) {
-    setenv("TZ", tz, 1);
+    brindle::testing::SetEnv("TZ", tz);
     _tzset();
   }
   void TearDown() override {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/portable.h"
 #include "brindle/brindle.h"
 
 namespace {
@@ -11,7 +12,7 @@ namespace {
 class CTimeTest : public ::testing::Test {
  protected:
   void UseZone(char const* tz) {
-    setenv("TZ", tz, 1);
+    brindle::testing::SetEnv("TZ", tz);
     _tzset();
   }
   void TearDown() override { UseZone("UTC0"); }

@@ -1,10 +1,11 @@
-// The export surface, read from the built library's dynamic symbol table:
-// every class member and free function of the public surface is exported,
-// internal routines are not, and nothing outside the known families leaks.
+// The export surface, read from the built library's dynamic symbol table
+// (ELF) or export directory (PE): every class member and free function of the
+// public surface is exported, internal routines are not, and nothing outside
+// the known families leaks.
 #include <cxxabi.h>
-#include <elf.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -15,7 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/portable.h"
+
 namespace {
+
+constexpr bool kWindows = brindle::testing::kWindows;
 
 std::string Demangle(char const* name) {
   int status = 0;
@@ -26,38 +31,104 @@ std::string Demangle(char const* name) {
   return result;
 }
 
-// The demangled names of the defined global and weak symbols of .dynsym.
-std::set<std::string> ExportedSymbols(char const* path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::set<std::string> names;
-  if (image.size() < sizeof(Elf64_Ehdr)) return names;
-  Elf64_Ehdr header;
-  std::memcpy(&header, image.data(), sizeof header);
-  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64) return names;
-  auto section = [&](std::size_t i) {
-    Elf64_Shdr s;
-    std::memcpy(&s, image.data() + header.e_shoff + i * header.e_shentsize, sizeof s);
-    return s;
+template <typename T>
+T Read(std::vector<char> const& image, std::size_t offset) {
+  T value{};
+  if (offset <= image.size() && sizeof(T) <= image.size() - offset) std::memcpy(&value, image.data() + offset, sizeof value);
+  return value;
+}
+
+// The defined global and weak symbols of an ELF64 image's .dynsym.
+std::vector<std::string> ElfSymbols(std::vector<char> const& image) {
+  std::vector<std::string> names;
+  if (image.size() < 64 || std::memcmp(image.data(), "\x7f" "ELF", 4) != 0 || image[4] != 2) return names;
+  auto const section_offset = Read<std::uint64_t>(image, 0x28);
+  auto const entry_size = Read<std::uint16_t>(image, 0x3A);
+  auto const count = Read<std::uint16_t>(image, 0x3C);
+  struct Section {
+    std::uint32_t type, link;
+    std::uint64_t offset, size;
   };
-  for (std::size_t i = 0; i < header.e_shnum; ++i) {
-    Elf64_Shdr symbols = section(i);
-    if (symbols.sh_type != SHT_DYNSYM) continue;
-    Elf64_Shdr strings = section(symbols.sh_link);
-    for (std::size_t off = 0; off + sizeof(Elf64_Sym) <= symbols.sh_size; off += sizeof(Elf64_Sym)) {
-      Elf64_Sym sym;
-      std::memcpy(&sym, image.data() + symbols.sh_offset + off, sizeof sym);
-      int binding = ELF64_ST_BIND(sym.st_info);
-      if (sym.st_shndx == SHN_UNDEF || (binding != STB_GLOBAL && binding != STB_WEAK)) continue;
-      names.insert(Demangle(image.data() + strings.sh_offset + sym.st_name));
+  auto section = [&](std::size_t i) {
+    std::size_t at = section_offset + i * entry_size;
+    return Section{Read<std::uint32_t>(image, at + 4), Read<std::uint32_t>(image, at + 40),
+                   Read<std::uint64_t>(image, at + 24), Read<std::uint64_t>(image, at + 32)};
+  };
+  constexpr std::uint32_t kDynamicSymbols = 11;  // SHT_DYNSYM
+  for (std::size_t i = 0; i < count; ++i) {
+    Section const symbols = section(i);
+    if (symbols.type != kDynamicSymbols) continue;
+    Section const strings = section(symbols.link);
+    for (std::size_t off = 0; off + 24 <= symbols.size; off += 24) {  // Elf64_Sym
+      std::size_t const at = symbols.offset + off;
+      unsigned int const binding = static_cast<unsigned char>(image[at + 4]) >> 4;
+      bool const defined = Read<std::uint16_t>(image, at + 6) != 0;
+      if (!defined || (binding != 1 && binding != 2)) continue;  // STB_GLOBAL, STB_WEAK
+      names.emplace_back(image.data() + strings.offset + Read<std::uint32_t>(image, at));
     }
   }
   return names;
 }
 
+// The names of a PE image's export directory.
+std::vector<std::string> PeExports(std::vector<char> const& image) {
+  std::vector<std::string> names;
+  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return names;
+  std::size_t const pe = Read<std::uint32_t>(image, 0x3C);
+  if (Read<std::uint32_t>(image, pe) != 0x00004550) return names;  // "PE\0\0"
+  std::size_t const sections = Read<std::uint16_t>(image, pe + 6);
+  std::size_t const optional = pe + 24;
+  std::size_t const optional_size = Read<std::uint16_t>(image, pe + 20);
+  bool const pe32_plus = Read<std::uint16_t>(image, optional) == 0x20B;
+  std::uint32_t const exports = Read<std::uint32_t>(image, optional + (pe32_plus ? 112 : 96));
+  // A relative address, as an offset into the file.
+  auto file_offset = [&](std::uint32_t rva) -> std::size_t {
+    for (std::size_t i = 0; i < sections; ++i) {
+      std::size_t const at = optional + optional_size + i * 40;
+      std::uint32_t const address = Read<std::uint32_t>(image, at + 12);
+      std::uint32_t const size = std::max(Read<std::uint32_t>(image, at + 8), Read<std::uint32_t>(image, at + 16));
+      if (rva >= address && rva - address < size) return Read<std::uint32_t>(image, at + 20) + (rva - address);
+    }
+    return image.size();
+  };
+  if (exports == 0) return names;
+  std::size_t const directory = file_offset(exports);
+  std::uint32_t const count = Read<std::uint32_t>(image, directory + 24);
+  std::size_t const table = file_offset(Read<std::uint32_t>(image, directory + 32));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::size_t const name = file_offset(Read<std::uint32_t>(image, table + 4u * i));
+    if (name < image.size()) names.emplace_back(image.data() + name, strnlen(image.data() + name, image.size() - name));
+  }
+  return names;
+}
+
+// The demangled exported names of the library at `path`. Windows spells the
+// geometry records by their structure tags, which are read back as the
+// names the headers use.
+std::set<std::string> ExportedSymbols(std::string const& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::set<std::string> names;
+  for (std::string const& raw : kWindows ? PeExports(image) : ElfSymbols(image)) {
+    std::string name = Demangle(raw.c_str());
+    for (std::string tag : {"tagPOINT", "tagSIZE", "tagRECT"}) {
+      for (std::size_t at = name.find(tag); at != std::string::npos; at = name.find(tag)) name.erase(at, 3);
+    }
+    names.insert(name);
+  }
+  return names;
+}
+
+// On Windows the DLL lies beside the program, which names it by its file name.
+std::string LibraryPath() {
+  if (!kWindows) return BRINDLE_LIBRARY_FILE;
+  std::string const program = brindle::testing::ProgramPath();
+  return program.substr(0, program.find_last_of("\\/") + 1) + BRINDLE_LIBRARY_FILE;
+}
+
 class ExportSurface : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { symbols_ = new std::set<std::string>(ExportedSymbols(BRINDLE_LIBRARY_FILE)); }
+  static void SetUpTestSuite() { symbols_ = new std::set<std::string>(ExportedSymbols(LibraryPath())); }
   static void TearDownTestSuite() {
     delete symbols_;
     symbols_ = nullptr;
@@ -80,7 +151,7 @@ TEST_F(ExportSurface, WholeMemberSurfaceIsExported) {
            "CString::Format(char const*, ...)", "CTime::GetLocalTm(tm*) const",
            "CArchive::operator<<(unsigned short)", "CArchive::operator>>(unsigned short&)",
            "CMemFile::Detach()", "typeinfo for CUserException", "typeinfo for CException",
-           "AfxThrowUserException()", "brindle::StringTable::Find(unsigned int) const",
+           "AfxThrowUserException()",
            "AString::crc16() const", "AString::find(char, unsigned int) const", "AString::replace(AString const&, AString const&, unsigned int)",
            "charEncrypt(char)", "strEncrypt(char*, int)", "strEncrypt(CString)",
            // editing, formatting and stream input: statics, variadics and the free sprintf
@@ -110,9 +181,17 @@ TEST_F(ExportSurface, WholeMemberSurfaceIsExported) {
            // RPC endpoints: the base exports only its two status readers
            "ARpcController::getStatus() const", "ARpcController::getStatusString() const", "ARpcClient::start()",
            "ARpcClient::~ARpcClient()", "ARpcServer::stop()", "vtable for ARpcServer",
-           // the platform names a client may use
-           "LoadStringA", "_tzset", "_timezone", "_daylight", "RpcBindingInqClient"}) {
+       }) {
     EXPECT_TRUE(symbols_->count(name)) << name;
+  }
+}
+
+// The platform names a client may use come from the library on POSIX; on
+// Windows they are the system's, and string tables are resource scripts.
+TEST_F(ExportSurface, PlatformNamesOnPosixOnly) {
+  for (char const* name : {"LoadStringA", "_tzset", "_timezone", "_daylight", "RpcBindingInqClient",
+                           "brindle::StringTable::Find(unsigned int) const"}) {
+    EXPECT_EQ(symbols_->count(name), kWindows ? 0u : 1u) << name;
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "brindle/brindle.h"
+#include "tests/portable.h"
 
 namespace {
 
@@ -11,11 +12,11 @@ TEST(Module, TimeZoneIsReadAtLoad) {
 }
 
 TEST(Module, TzsetFollowsTheEnvironment) {
-  ASSERT_EQ(setenv("TZ", "EST5EDT", 1), 0);
+  brindle::testing::SetEnv("TZ", "EST5EDT");
   _tzset();
   EXPECT_EQ(_timezone, 18000);
   EXPECT_NE(_daylight, 0);
-  ASSERT_EQ(setenv("TZ", "UTC0", 1), 0);
+  brindle::testing::SetEnv("TZ", "UTC0");
   _tzset();
   EXPECT_EQ(_timezone, 0);
   EXPECT_EQ(_daylight, 0);

@@ -1,7 +1,6 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <filesystem>
 #include <string>
+#include <vector>
 #include <type_traits>
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 namespace {
 
 using brindle::testing::ScratchDir;
+using brindle::testing::SetMode;
 
 // Expected paths are written with '/' and compared in the platform's form.
 std::string Native(std::string text) {
@@ -83,30 +83,38 @@ TEST(ADirectoryTest, PathIsAPlainValue) {
 TEST(ADirectoryTest, ExistsAsDirectory) {
   ScratchDir scratch;
   std::string const dir = scratch / "dir";
-  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir));
   std::string const file = scratch.File("file", "text");
-  std::string const locked_dir = scratch / "locked";
-  ASSERT_EQ(mkdir(locked_dir.c_str(), 0), 0);  // no permissions: still a directory
-  ASSERT_EQ(symlink(dir.c_str(), (scratch / "to-dir").c_str()), 0);
-  ASSERT_EQ(symlink(file.c_str(), (scratch / "to-file").c_str()), 0);
-  ASSERT_EQ(symlink((scratch / "gone").c_str(), (scratch / "dangling").c_str()), 0);
   struct Row {
     std::string path;
     bool expected;
   };
-  for (Row const& row : {
-           Row{dir, true},
-           Row{dir + "/", true},
-           Row{locked_dir, true},
-           Row{scratch / "to-dir", true},  // links are followed
-           Row{file, false},
-           Row{file + "/", false},
-           Row{scratch / "to-file", false},
-           Row{scratch / "dangling", false},
-           Row{scratch / "missing", false},
-           Row{scratch / "missing/below", false},
-           Row{"", false},
-       }) {
+  std::vector<Row> rows = {
+      Row{dir, true},
+      Row{dir + "/", true},
+      Row{file, false},
+      Row{file + "/", false},
+      Row{scratch / "missing", false},
+      Row{scratch / "missing/below", false},
+      Row{"", false},
+  };
+  if constexpr (!brindle::testing::kWindows) {
+    // Permission bits and symbolic links are POSIX's.
+    namespace fs = std::filesystem;
+    std::string const locked_dir = scratch / "locked";
+    ASSERT_TRUE(fs::create_directory(locked_dir));
+    SetMode(locked_dir, 0);  // no permissions: still a directory
+    fs::create_directory_symlink(dir, scratch / "to-dir");
+    fs::create_symlink(file, scratch / "to-file");
+    fs::create_symlink(scratch / "gone", scratch / "dangling");
+    rows.insert(rows.end(), {
+                                Row{locked_dir, true},
+                                Row{scratch / "to-dir", true},  // links are followed
+                                Row{scratch / "to-file", false},
+                                Row{scratch / "dangling", false},
+                            });
+  }
+  for (Row const& row : rows) {
     SCOPED_TRACE(row.path);
     EXPECT_EQ(ADirectory(row.path.c_str()).ExistsAsDirectory(), row.expected);
   }

@@ -1,12 +1,15 @@
+#if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#endif
 
+#include <filesystem>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +19,6 @@
 
 namespace {
 
-using brindle::testing::HoldingChild;
 using brindle::testing::PathExists;
 using brindle::testing::ReadAll;
 using brindle::testing::ScratchDir;
@@ -71,28 +73,47 @@ TEST(AFileTest, DerivedObjectsDieWhole) {
   EXPECT_EQ(destroyed, 1);
 }
 
+// Whether this user may open a file for writing although it is marked
+// read-only: so under Wine run by root, which maps the mark to permission
+// bits.
+bool WritesReadOnlyFiles(ScratchDir const& scratch) {
+  std::string const probe = scratch.File("probe", "", 0444);
+  HANDLE handle = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
 TEST(AFileTest, ExistsAndIsLockedOnDisk) {
   ScratchDir scratch;
   std::string const dir = scratch / "dir";
-  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir));
   std::string const plain = scratch.File("plain", "contents stay");
-  // No write permission bit: not writable whoever runs the test, root included.
+  // No write permission bit: not writable whoever runs the test, root
+  // included (the POSIX layer refuses root too).
   std::string const read_only = scratch.File("read-only", "kept", 0444);
-  ASSERT_EQ(symlink(plain.c_str(), (scratch / "to-plain").c_str()), 0);
   struct Row {
     std::string path;
     int exists;
     int is_locked;
   };
-  for (Row const& row : {
-           Row{scratch / "missing", 0, 1},
-           Row{scratch / "no-dir/missing", 0, 1},
-           Row{"", 0, 1},
-           Row{dir, 0, 1},
-           Row{plain, 1, 1},
-           Row{scratch / "to-plain", 1, 1},
-           Row{read_only, 1, 0},
-       }) {
+  std::vector<Row> rows = {
+      Row{scratch / "missing", 0, 1},
+      Row{scratch / "no-dir/missing", 0, 1},
+      Row{"", 0, 1},
+      Row{dir, 0, 1},
+      Row{plain, 1, 1},
+  };
+  if (!brindle::testing::kWindows || !WritesReadOnlyFiles(scratch)) {
+    rows.push_back(Row{read_only, 1, 0});
+  } else {
+    std::cout << "[ NOTE     ] this user may write read-only files here (Wine run by root): that case is not checked\n";
+  }
+  if constexpr (!brindle::testing::kWindows) {
+    std::filesystem::create_symlink(plain, scratch / "to-plain");
+    rows.push_back(Row{scratch / "to-plain", 1, 1});
+  }
+  for (Row const& row : rows) {
     SCOPED_TRACE(row.path);
     AFile const file(CString(row.path.c_str()));
     EXPECT_EQ(file.Exists(), row.exists);
@@ -130,7 +151,12 @@ TEST(AFileTest, HeldByAHandleOfThisProcess) {
   EXPECT_EQ(ReadAll(name), "data");
 }
 
+#if !defined(_WIN32)
+// Held by another process with POSIX locks or the emulated sharing. On
+// Windows sharing is decided per handle, whichever process holds it, which
+// HeldByAHandleOfThisProcess covers.
 TEST(AFileTest, HeldByAnotherProcess) {
+  using brindle::testing::HoldingChild;
   ScratchDir scratch;
   std::string const name = scratch.File("shared", "data");
   struct Row {
@@ -165,5 +191,6 @@ TEST(AFileTest, HeldByAnotherProcess) {
   }
   EXPECT_EQ(ReadAll(name), "data");
 }
+#endif  // !_WIN32
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "brindle/fs.h"
 #include "platform/platform.h"
+#include "tests/portable.h"
 
 namespace {
 
@@ -19,11 +20,7 @@ std::string Native(std::string text) {
 using Value = std::optional<std::string>;  // nullopt: the variable is not set
 
 void SetVariable(char const* name, Value const& value) {
-  if (value) {
-    setenv(name, value->c_str(), 1);
-  } else {
-    unsetenv(name);
-  }
+  brindle::testing::SetEnv(name, value ? value->c_str() : nullptr);
 }
 
 // The folder variables are the test's to set; the process gets its own back.

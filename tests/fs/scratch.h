@@ -1,12 +1,14 @@
-// Test helpers for the file-system tests: a scratch directory and a child
-// process that holds a file while the parent looks at it.
+// Test helpers for the file-system tests: a scratch directory and, on POSIX,
+// a child process that holds a file while the parent looks at it.
 #ifndef BRINDLE_TESTS_FS_SCRATCH_H
 #define BRINDLE_TESTS_FS_SCRATCH_H
 
-#include <sys/stat.h>
+#if !defined(_WIN32)
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -18,23 +20,37 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/portable.h"
+
 namespace brindle::testing {
 
-// A fresh directory under $TMPDIR (or /tmp), removed with everything in it.
+// Sets the permission bits of `path` (on Windows, only whether the owner
+// may write: the read-only attribute).
+inline void SetMode(std::string const& path, unsigned int mode) {
+  std::error_code ignored;
+  std::filesystem::permissions(path, static_cast<std::filesystem::perms>(mode & 07777), ignored);
+}
+
+// A fresh directory in the system's temporary folder, removed with
+// everything in it.
 class ScratchDir {
  public:
   ScratchDir() {
-    char const* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/brindle-fs-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    EXPECT_FALSE(path_.empty()) << "mkdtemp failed";
+    static std::atomic<unsigned int> serial{0};
+    std::error_code error;
+    std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    for (int attempt = 0; attempt < 100 && path_.empty() && !error; ++attempt) {
+      std::filesystem::path dir = base / ("brindle-fs-" + std::to_string(ProcessId()) + "-" + std::to_string(serial++));
+      if (std::filesystem::create_directory(dir, error)) path_ = dir.string();
+    }
+    EXPECT_FALSE(path_.empty()) << "no scratch directory: " << error.message();
   }
   ~ScratchDir() {
     if (path_.empty()) return;
     std::error_code ignored;
     // Permissions a test took away must not keep anything from being removed.
     for (auto const& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-      if (entry.is_directory(ignored)) chmod(entry.path().c_str(), 0700);
+      SetMode(entry.path().string(), entry.is_directory(ignored) ? 0700 : 0600);
     }
     std::filesystem::remove_all(path_, ignored);
   }
@@ -45,10 +61,10 @@ class ScratchDir {
   std::string operator/(std::string const& name) const { return path_ + "/" + name; }
 
   // Writes `contents` to the file `name` with permissions `mode`; returns its path.
-  std::string File(std::string const& name, std::string const& contents, mode_t mode = 0644) const {
+  std::string File(std::string const& name, std::string const& contents, unsigned int mode = 0644) const {
     std::string file = *this / name;
     std::ofstream(file, std::ios::binary) << contents;
-    chmod(file.c_str(), mode);
+    SetMode(file, mode);
     return file;
   }
 
@@ -62,9 +78,12 @@ inline std::string ReadAll(std::string const& file) {
 }
 
 inline bool PathExists(std::string const& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
+  std::error_code ignored;
+  return std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found &&
+         !ignored;
 }
+
+#if !defined(_WIN32)
 
 // A forked child that runs `hold`, tells the parent whether it succeeded, and
 // keeps whatever it holds until Release() (or the parent's exit) closes the
@@ -145,6 +164,8 @@ class HoldingChild {
   int release_ = -1;
   bool held_ = false;
 };
+
+#endif  // !_WIN32
 
 }  // namespace brindle::testing
 

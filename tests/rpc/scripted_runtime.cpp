@@ -75,7 +75,7 @@ RPC_BINDING_VECTOR fake_vector{1, {&fake_handle}};
 
 extern "C" {
 
-RPC_STATUS RpcStringBindingComposeA(RPC_CSTR object_uuid, RPC_CSTR protocol_sequence, RPC_CSTR network_address,
+RPC_STATUS RPC_ENTRY RpcStringBindingComposeA(RPC_CSTR object_uuid, RPC_CSTR protocol_sequence, RPC_CSTR network_address,
                                     RPC_CSTR endpoint, RPC_CSTR options, RPC_CSTR* string_binding) {
   RPC_STATUS s = Run({"Compose", {Text(object_uuid), Text(protocol_sequence), Text(network_address), Text(endpoint),
                                   Text(options)}});
@@ -86,45 +86,45 @@ RPC_STATUS RpcStringBindingComposeA(RPC_CSTR object_uuid, RPC_CSTR protocol_sequ
   return s;
 }
 
-RPC_STATUS RpcBindingFromStringBindingA(RPC_CSTR string_binding, RPC_BINDING_HANDLE* binding) {
+RPC_STATUS RPC_ENTRY RpcBindingFromStringBindingA(RPC_CSTR string_binding, RPC_BINDING_HANDLE* binding) {
   RPC_STATUS s = Run({"FromStringBinding", {Text(string_binding)}});
   if (s == 0) *binding = &fake_handle;
   return s;
 }
 
-RPC_STATUS RpcStringFreeA(RPC_CSTR* text) {
+RPC_STATUS RPC_ENTRY RpcStringFreeA(RPC_CSTR* text) {
   RPC_STATUS s = Run({"StringFree", {Text(*text)}});
   std::free(*text);  // released whatever the status, as a runtime would
   *text = nullptr;
   return s;
 }
 
-RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* binding) {
+RPC_STATUS RPC_ENTRY RpcBindingFree(RPC_BINDING_HANDLE* binding) {
   RPC_STATUS s = Run({"BindingFree", {}});
   if (s == 0) *binding = nullptr;
   return s;
 }
 
-RPC_STATUS RpcServerUseProtseqA(RPC_CSTR protocol_sequence, unsigned int max_calls, void* security) {
+RPC_STATUS RPC_ENTRY RpcServerUseProtseqA(RPC_CSTR protocol_sequence, unsigned int max_calls, void* security) {
   Call call{"UseProtseq", {Text(protocol_sequence), Text(static_cast<unsigned char const*>(security))}};
   call.numbers[0] = max_calls;
   return Run(call);
 }
 
-RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, void* manager_type, void* entry_points) {
+RPC_STATUS RPC_ENTRY RpcServerRegisterIf(RPC_IF_HANDLE iface, UUID* manager_type, RPC_MGR_EPV* entry_points) {
   Call call{"RegisterIf", {}};
   call.pointer = iface;
   call.numbers[0] = manager_type == nullptr && entry_points == nullptr ? 1 : 0;
   return Run(call);
 }
 
-RPC_STATUS RpcServerInqBindings(RPC_BINDING_VECTOR** bindings) {
+RPC_STATUS RPC_ENTRY RpcServerInqBindings(RPC_BINDING_VECTOR** bindings) {
   RPC_STATUS s = Run({"InqBindings", {}});
   if (s == 0) *bindings = &fake_vector;
   return s;
 }
 
-RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects,
+RPC_STATUS RPC_ENTRY RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects,
                           RPC_CSTR annotation) {
   Call call{"EpRegister", {Text(annotation)}};
   call.pointer = iface;
@@ -133,7 +133,7 @@ RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUI
   return Run(call);
 }
 
-RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls, unsigned int dont_wait) {
+RPC_STATUS RPC_ENTRY RpcServerListen(unsigned int min_call_threads, unsigned int max_calls, unsigned int dont_wait) {
   Call call{"Listen", {}};
   call.numbers[0] = min_call_threads;
   call.numbers[1] = max_calls;
@@ -141,33 +141,33 @@ RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls
   return Run(call);
 }
 
-RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding) {
+RPC_STATUS RPC_ENTRY RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding) {
   Call call{"StopListening", {}};
   call.pointer = binding;
   return Run(call);
 }
 
-RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/) {
+RPC_STATUS RPC_ENTRY RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* /*objects*/) {
   Call call{"EpUnregister", {}};
   call.pointer = iface;
   call.numbers[0] = bindings != nullptr ? 1 : 0;
   return Run(call);
 }
 
-RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings) {
+RPC_STATUS RPC_ENTRY RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings) {
   RPC_STATUS s = Run({"VectorFree", {}});
   if (s == 0) *bindings = nullptr;
   return s;
 }
 
-RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, void* /*manager_type*/, unsigned int wait_for_calls) {
+RPC_STATUS RPC_ENTRY RpcServerUnregisterIf(RPC_IF_HANDLE iface, UUID* /*manager_type*/, unsigned int wait_for_calls) {
   Call call{"UnregisterIf", {}};
   call.pointer = iface;
   call.numbers[0] = wait_for_calls;
   return Run(call);
 }
 
-void Sleep(DWORD milliseconds) {
+void WINAPI Sleep(DWORD milliseconds) {
   auto& s = script();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.sleeps.push_back(milliseconds);

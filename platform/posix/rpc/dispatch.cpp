@@ -218,7 +218,7 @@ using namespace brindle::detail;
 
 extern "C" {
 
-RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, void* /*manager_type*/, void* /*entry_points*/) {
+RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, UUID* /*manager_type*/, RPC_MGR_EPV* /*entry_points*/) {
   RPC_INTERFACE const* interface = InterfaceOf(iface);
   if (interface == nullptr || interface->dispatch == nullptr) return RPC_S_INVALID_ARG;
   Interfaces& table = interfaces();
@@ -236,7 +236,7 @@ RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, void* /*manager_type*/, void
   return RPC_S_OK;
 }
 
-RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, void* /*manager_type*/, unsigned int /*wait_for_calls*/) {
+RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, UUID* /*manager_type*/, unsigned int /*wait_for_calls*/) {
   Interfaces& table = interfaces();
   std::lock_guard<std::shared_mutex> lock(table.mutex);
   if (iface == nullptr) {

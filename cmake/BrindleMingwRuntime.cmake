@@ -1,0 +1,15 @@
+# The mingw-w64 runtime DLLs the programs need at run time: the C++ library,
+# the unwinder and the threads library. They are shared, not linked in
+# statically: 32-bit mingw unwinds with DWARF-2 tables, and each static copy of
+# libgcc would have its own unwinder, so an exception thrown in Brindle.dll
+# would not be caught in the program. They are copied beside the programs.
+set(BRINDLE_MINGW_RUNTIME_DLLS)
+foreach(dll libstdc++-6.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+    OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${found}" OR NOT EXISTS "${found}")
+    message(FATAL_ERROR "the compiler does not know where ${dll} is")
+  endif()
+  list(APPEND BRINDLE_MINGW_RUNTIME_DLLS "${found}")
+endforeach()
+file(COPY ${BRINDLE_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
