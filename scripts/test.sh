@@ -1,7 +1,8 @@
 #!/bin/sh
 # The whole test suite: a normal build and an AddressSanitizer +
 # UndefinedBehaviorSanitizer build, each run with ctest, a ThreadSanitizer
-# build of the threaded tests, then bounded runs of the fuzz targets.
+# build of the threaded tests, then bounded runs of the fuzz targets. (The
+# Windows DLL is built and tested under Wine by scripts/windows.sh.)
 # Installs what is missing first, and starts rpcbind, when run as root.
 # Exits non-zero on any failure.
 #

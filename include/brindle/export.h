@@ -20,7 +20,9 @@
 // caller's compiler can inline it where a call would cost more than the work
 // (a 96-bit addition, say). The library still emits and exports it, so the
 // whole member surface stays in the export table.
-#if defined(_WIN32)
+#if defined(_WIN32) && defined(BRINDLE_EXPORTS)
+#  define BRINDLE_INLINE __attribute__((used)) inline
+#elif defined(_WIN32)
 #  define BRINDLE_INLINE inline
 #elif defined(BRINDLE_EXPORTS)
 #  define BRINDLE_INLINE __attribute__((visibility("default"), used)) inline

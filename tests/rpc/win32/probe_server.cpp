@@ -1,0 +1,84 @@
+// The server process of the RPCRT4 integration tests: serves the probe
+// interface with an ARpcServer.
+//
+//   rpcrt4_probe_server <protocol-sequence> <dont-wait>
+//
+// Prints "started <status> <endpoint> <listening|idle>" once start returns:
+// the endpoint is the first one this process serves ("-" when none), so that
+// the test can tell the endpoint mapper's answer for this server from a stale
+// one; the state is this process's own view, after giving a listening worker
+// time to begin. Then reads commands from standard input: "stop" stops the
+// server and prints "stopped <status> <listening|idle>"; end of input ends
+// the process, destroying the server.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "brindle/rpc.h"
+#include "probe.h"
+
+namespace {
+
+// A crash in the library ends this process at once with its code, rather
+// than waiting on the system's debugger.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
+  std::fprintf(stderr, "rpcrt4_probe_server: unhandled exception 0x%08lx\n",
+               static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode));
+  std::fflush(stderr);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+std::string FirstServedEndpoint() {
+  RPC_BINDING_VECTOR* bindings = nullptr;
+  if (RpcServerInqBindings(&bindings) != RPC_S_OK) return "-";
+  std::string result = "-";
+  RPC_CSTR text = nullptr;
+  if (bindings->Count > 0 && RpcBindingToStringBindingA(bindings->BindingH[0], &text) == RPC_S_OK) {
+    RPC_CSTR endpoint = nullptr;
+    if (RpcStringBindingParseA(text, nullptr, nullptr, nullptr, &endpoint, nullptr) == RPC_S_OK &&
+        endpoint != nullptr && *endpoint != '\0') {
+      result = reinterpret_cast<char const*>(endpoint);
+    }
+    if (endpoint != nullptr) RpcStringFreeA(&endpoint);
+    RpcStringFreeA(&text);
+  }
+  RpcBindingVectorFree(&bindings);
+  return result;
+}
+
+// Whether this process listens, waiting up to 10 s for it to become `wanted`.
+char const* ListeningState(bool wanted) {
+  for (int i = 0; i < 500; ++i) {
+    if ((RpcMgmtIsServerListening(nullptr) == RPC_S_OK) == wanted) break;
+    Sleep(20);
+  }
+  return RpcMgmtIsServerListening(nullptr) == RPC_S_OK ? "listening" : "idle";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SetUnhandledExceptionFilter(ReportCrash);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s protocol-sequence dont-wait\n", argv[0]);
+    return 2;
+  }
+  ARpcServer server(reinterpret_cast<unsigned char const*>(argv[1]), s_Probe_v1_0_s_ifspec, 0,
+                    std::atoi(argv[2]), nullptr, 1, 8, nullptr);
+  unsigned int status = server.start();
+  std::printf("started %u %s %s\n", status, FirstServedEndpoint().c_str(), ListeningState(true));
+  std::fflush(stdout);
+  std::string command;
+  while (std::getline(std::cin, command)) {
+    if (!command.empty() && command.back() == '\r') command.pop_back();
+    if (command == "stop") {
+      unsigned int stopped = server.stop();
+      std::printf("stopped %u %s\n", stopped, ListeningState(false));
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}
