@@ -1,19 +1,23 @@
 // The server process of the RPCRT4 integration tests: serves the probe
 // interface with an ARpcServer.
 //
-//   rpcrt4_probe_server <protocol-sequence> <dont-wait>
+//   rpcrt4_probe_server <protocol-sequence> <dont-wait> [hold]
 //
-// Prints "started <status> <endpoint> <listening|idle>" once start returns:
-// the endpoint is the first one this process serves ("-" when none), so that
+// Starts the server at once, unless told to hold, and then reads commands
+// from standard input:
+//   start  starts it and prints "started <status> <endpoint> <state>";
+//   stop   stops it and prints "stopped <status> <state> <status text>".
+// The endpoint is the first one this process serves ("-" when none), so that
 // the test can tell the endpoint mapper's answer for this server from a stale
-// one; the state is this process's own view, after giving a listening worker
-// time to begin. Then reads commands from standard input: "stop" stops the
-// server and prints "stopped <status> <listening|idle>"; end of input ends
-// the process, destroying the server.
+// one; the state, "listening" or "idle", is this process's own view, after
+// giving a listening worker time to begin or end. End of input ends the
+// process, destroying the server. The tests also run here what might crash,
+// so that a crash ends only this process.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -62,23 +66,25 @@ char const* ListeningState(bool wanted) {
 
 int main(int argc, char** argv) {
   SetUnhandledExceptionFilter(ReportCrash);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s protocol-sequence dont-wait\n", argv[0]);
+  bool hold = argc == 4 && std::strcmp(argv[3], "hold") == 0;
+  if (argc != 3 && !hold) {
+    std::fprintf(stderr, "usage: %s protocol-sequence dont-wait [hold]\n", argv[0]);
     return 2;
   }
   ARpcServer server(reinterpret_cast<unsigned char const*>(argv[1]), s_Probe_v1_0_s_ifspec, 0,
                     std::atoi(argv[2]), nullptr, 1, 8, nullptr);
-  unsigned int status = server.start();
-  std::printf("started %u %s %s\n", status, FirstServedEndpoint().c_str(), ListeningState(true));
-  std::fflush(stdout);
-  std::string command;
-  while (std::getline(std::cin, command)) {
+  std::string command = hold ? "" : "start";
+  do {
     if (!command.empty() && command.back() == '\r') command.pop_back();
-    if (command == "stop") {
-      unsigned int stopped = server.stop();
-      std::printf("stopped %u %s\n", stopped, ListeningState(false));
-      std::fflush(stdout);
+    if (command == "start") {
+      unsigned int status = server.start();
+      bool started = status == RPC_S_OK || status == RPC_S_ALREADY_LISTENING;
+      std::printf("started %u %s %s\n", status, FirstServedEndpoint().c_str(), ListeningState(started));
+    } else if (command == "stop") {
+      unsigned int status = server.stop();
+      std::printf("stopped %u %s %s\n", status, ListeningState(false), server.getStatusString());
     }
-  }
+    std::fflush(stdout);
+  } while (std::getline(std::cin, command));
   return 0;
 }

@@ -3,13 +3,14 @@
 // probe interface's stubs. A failed remote call raises an exception that
 // this compiler cannot catch, so calls are made only where the server must
 // be listening; every other outcome is read from the endpoints' statuses and
-// from the runtime's own non-raising queries. Each server start costs the
-// endpoint's 3-second wait, so each test walks one server through its
-// whole life.
+// from the runtime's own non-raising queries, and what might crash runs in
+// the server process. Each server start costs the endpoint's 3-second wait,
+// so each test walks one server through its whole life.
 #include <windows.h>
 
 #include <algorithm>
 #include <climits>
+#include <ios>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -135,24 +136,6 @@ void ExpectNotServedHere(char const* when, std::vector<std::string> const& serve
   }
 }
 
-// A stop with nothing to undo answers by status all the same: 0, or the
-// record of the step that refused.
-void ExpectStopAnswersByStatus(ARpcServer& server) {
-  unsigned int status = server.stop();
-  EXPECT_EQ(server.getStatus(), status);
-  std::string record = server.getStatusString();
-  if (status == 0) {
-    EXPECT_EQ(record, Record("ARpcServer::stop", 0, 242, ".\\rpcserver"));
-  } else {
-    EXPECT_TRUE(record == Record("Error calling RpcMgmtStopServerListening", status, 249, ".\\rpcserver") ||
-                record == Record("Error calling RpcEpUnregister", status, 258, ".\\rpcserver") ||
-                record == Record("Error calling RpcBindingVectorFree", status, 268, ".\\rpcserver") ||
-                record == Record("Error calling RpcServerUnregisterIf", status, 277, ".\\rpcserver"))
-        << record;
-  }
-  EXPECT_FALSE(ListeningHere());
-}
-
 // --- Failures, reported by status ---------------------------------------------------
 
 TEST(Rpcrt4Endpoints, ClientBindsBeforeAnyServerAndReleasesTheHandle) {
@@ -220,30 +203,6 @@ TEST(Rpcrt4Endpoints, UnknownProtocolSequenceIsTheRuntimesStatusForBoth) {
   EXPECT_EQ(server.getStatusString(), Record("Error calling RpcServerUseProtseq", status, 123, ".\\rpcserver"));
   EXPECT_FALSE(ListeningHere());
   EXPECT_EQ(Resolve().status, EPT_S_NOT_REGISTERED);
-}
-
-// Callers stop servers in their clean-up whatever became of them: a server
-// that never started, whose start failed or that is stopped already has no
-// registrations to undo.
-TEST(Rpcrt4Endpoints, StopWithNothingToUndoAnswersByStatus) {
-  {
-    SCOPED_TRACE("never started");
-    ARpcServer server(U("ncalrpc"), s_Probe_v1_0_s_ifspec, 0, 1, nullptr, 1, 8, nullptr);
-    ExpectStopAnswersByStatus(server);
-  }
-  {
-    SCOPED_TRACE("start failed");
-    ARpcServer server(U("ncacn_bogus"), s_Probe_v1_0_s_ifspec, 0, 1, nullptr, 1, 8, nullptr);
-    ASSERT_NE(server.start(), 0u);
-    ExpectStopAnswersByStatus(server);
-  }
-  {
-    SCOPED_TRACE("stopped already");
-    ARpcServer server(U("ncalrpc"), s_Probe_v1_0_s_ifspec, 0, 1, nullptr, 1, 8, nullptr);
-    ASSERT_EQ(server.start(), 0u) << server.getStatusString();
-    ASSERT_EQ(server.stop(), 0u) << server.getStatusString();
-    ExpectStopAnswersByStatus(server);
-  }
 }
 
 // --- Servers in this process ------------------------------------------------------------
@@ -323,9 +282,9 @@ std::string ProgramDirectory() {
 // Finish or the destructor, and killed when it does not end in time.
 class ServerProcess {
  public:
-  ServerProcess(char const* protseq, int dont_wait) {
+  ServerProcess(char const* protseq, int dont_wait, bool hold = false) {
     std::string program = ProgramDirectory() + "rpcrt4_probe_server.exe";
-    std::string command = "\"" + program + "\" " + protseq + " " + std::to_string(dont_wait);
+    std::string command = "\"" + program + "\" " + protseq + " " + std::to_string(dont_wait) + (hold ? " hold" : "");
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE child_in = nullptr;
     HANDLE child_out = nullptr;
@@ -460,7 +419,7 @@ TEST_P(Rpcrt4TwoProcesses, ClientHereCallsTheServerProcessUntilItStops) {
   // Stopped, the process lives on but no longer listens, nor is it found.
   server.Send("stop");
   ASSERT_TRUE(server.ReadLine(&line, 30000));
-  EXPECT_EQ(line, "stopped 0 idle");
+  EXPECT_EQ(line, "stopped 0 idle " + Record("ARpcServer::stop", 0, 242, ".\\rpcserver"));
   found = Resolve();
   if (found.status == RPC_S_OK) {
     EXPECT_NE(found.endpoint, endpoint) << "the stopped server is still in the mapper";
@@ -469,6 +428,64 @@ TEST_P(Rpcrt4TwoProcesses, ClientHereCallsTheServerProcessUntilItStops) {
   }
 
   EXPECT_EQ(server.Finish(30000), 0);
+}
+
+// A stop with nothing to undo, in a server process: it answers by status
+// (0, or the record of the step that refused) and leaves nothing listening,
+// rather than ending the process.
+void ExpectStopAnswersByStatus(ServerProcess& server) {
+  server.Send("stop");
+  std::string line;
+  if (!server.ReadLine(&line, 60000)) {
+    ADD_FAILURE() << "the server process ended instead of answering, with code 0x" << std::hex
+                  << static_cast<unsigned long>(server.Finish(5000));
+    return;
+  }
+  unsigned int status = 1;
+  char state[16] = "";
+  int consumed = 0;
+  ASSERT_EQ(std::sscanf(line.c_str(), "stopped %u %15s %n", &status, state, &consumed), 2) << line;
+  std::string record = line.substr(static_cast<std::size_t>(consumed));
+  EXPECT_STREQ(state, "idle");
+  if (status == 0) {
+    EXPECT_EQ(record, Record("ARpcServer::stop", 0, 242, ".\\rpcserver"));
+  } else {
+    EXPECT_TRUE(record == Record("Error calling RpcMgmtStopServerListening", status, 249, ".\\rpcserver") ||
+                record == Record("Error calling RpcEpUnregister", status, 258, ".\\rpcserver") ||
+                record == Record("Error calling RpcBindingVectorFree", status, 268, ".\\rpcserver") ||
+                record == Record("Error calling RpcServerUnregisterIf", status, 277, ".\\rpcserver"))
+        << record;
+  }
+}
+
+// Callers stop servers in their clean-up whatever became of them: a server
+// that never started, whose start failed or that is stopped already has no
+// registrations to undo.
+TEST(Rpcrt4ServerProcess, StopWithNothingToUndoAnswersByStatus) {
+  ServerProcess never("ncalrpc", 1, true);
+  ServerProcess refused("ncacn_bogus", 1);
+  ServerProcess stopped("ncalrpc", 1, true);
+  std::string line;
+  {
+    SCOPED_TRACE("never started");
+    ExpectStopAnswersByStatus(never);
+  }
+  {
+    SCOPED_TRACE("start failed");
+    ASSERT_TRUE(refused.ReadLine(&line, 120000)) << "the server process did not start";
+    EXPECT_EQ(line.rfind("started 0 ", 0), std::string::npos) << line;
+    ExpectStopAnswersByStatus(refused);
+  }
+  {
+    SCOPED_TRACE("stopped already");
+    stopped.Send("start");
+    ASSERT_TRUE(stopped.ReadLine(&line, 120000)) << "the server process did not start";
+    ASSERT_EQ(line.rfind("started 0 ", 0), 0u) << line;
+    stopped.Send("stop");
+    ASSERT_TRUE(stopped.ReadLine(&line, 30000));
+    ASSERT_EQ(line, "stopped 0 idle " + Record("ARpcServer::stop", 0, 242, ".\\rpcserver"));
+    ExpectStopAnswersByStatus(stopped);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rpcrt4Listening, Rpcrt4TwoProcesses, ::testing::Values(0, 1),
