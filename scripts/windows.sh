@@ -14,24 +14,14 @@ jobs=$(nproc)
 build=$root/build/test-win32
 packages="wine wine32:i386 g++-mingw-w64-i686 mingw-w64-tools"
 
-installed() {
-  for package in $packages; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || return 1
-  done
-}
-if ! installed; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "skipping the Windows build: install $packages (with the i386 architecture) to run it" >&2
-    exit 0
-  fi
-  echo "installing: $packages"
-  export DEBIAN_FRONTEND=noninteractive
-  if ! { dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386; } ||
-     ! apt-get update -qq ||
-     ! apt-get install -y -qq --no-install-recommends $packages >/dev/null; then
-    echo "skipping the Windows build: $packages could not be installed" >&2
-    exit 0
-  fi
+# wine32 needs the i386 architecture; scripts/deps.sh installs the rest.
+if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+# shellcheck disable=SC2086
+if ! sh "$root/scripts/deps.sh" $packages; then
+  echo "skipping the Windows build: $packages could not be installed" >&2
+  exit 0
 fi
 
 echo "=== win32 build (mingw-w64 i686)"

@@ -31,10 +31,11 @@ class U128 {
     if (n >= 64) return Of(0, v.hi_ >> (n - 64));
     return Of(v.hi_ >> n, v.lo_ >> n | v.hi_ << (64 - n));
   }
-  friend constexpr U128 operator<<(U128 v, int n) { return v << static_cast<unsigned int>(n); }
-  friend constexpr U128 operator>>(U128 v, int n) { return v >> static_cast<unsigned int>(n); }
-  friend constexpr U128 operator<<(U128 v, std::uint64_t n) { return v << static_cast<unsigned int>(n); }
-  friend constexpr U128 operator>>(U128 v, std::uint64_t n) { return v >> static_cast<unsigned int>(n); }
+  // Counts of any integer type, as the built-in shifts take them.
+  template <typename N>
+  friend constexpr U128 operator<<(U128 v, N n) { return v << static_cast<unsigned int>(n); }
+  template <typename N>
+  friend constexpr U128 operator>>(U128 v, N n) { return v >> static_cast<unsigned int>(n); }
   friend constexpr U128 operator|(U128 a, U128 b) { return Of(a.hi_ | b.hi_, a.lo_ | b.lo_); }
   friend constexpr U128 operator&(U128 a, U128 b) { return Of(a.hi_ & b.hi_, a.lo_ & b.lo_); }
   friend constexpr U128 operator^(U128 a, U128 b) { return Of(a.hi_ ^ b.hi_, a.lo_ ^ b.lo_); }
