@@ -132,7 +132,7 @@ static_assert(FieldsOf(0).month == 2 && FieldsOf(0).day == 28 && FieldsOf(0).yea
 
 }  // namespace brindle::detail
 
-constexpr ADate::ADate(unsigned int day_number) : dayNumber(day_number) {}
+BRINDLE_INLINE constexpr ADate::ADate(unsigned int day_number) : dayNumber(day_number) {}
 
 namespace brindle::detail {
 

@@ -9,24 +9,12 @@ namespace {
 
 char const kFile[] = ".\\rpcserver";
 
-// What the listening worker needs, copied: the server may be stopped and
-// destroyed before the worker has begun.
-struct ListenParameters {
-  unsigned int minimum_call_threads;
-  unsigned int maximum_calls;
-  unsigned int dont_wait;
-};
-
-RPC_STATUS Listen(ListenParameters const& p) {
-  return RpcServerListen(p.minimum_call_threads, p.maximum_calls, p.dont_wait);
-}
-
-// The worker thread's procedure: listens until listening is stopped.
-UINT ListenProc(void* parameters) {
-  ListenParameters* p = static_cast<ListenParameters*>(parameters);
-  RPC_STATUS s = Listen(*p);
-  delete p;
-  return static_cast<UINT>(s);
+// The worker thread's procedure: stays with the listening, which start()
+// has already begun, until it is stopped. Listening begins in start() even
+// for a worker-thread server: a listen begun on the worker could come after
+// a stop issued right after start() and keep the server listening for good.
+UINT ListenProc(void*) {
+  return static_cast<UINT>(RpcMgmtWaitServerListen());
 }
 
 }  // namespace
@@ -49,6 +37,8 @@ ARpcServer::ARpcServer(unsigned char const* protocolSequence, void* interfaceSpe
 
 ARpcServer::~ARpcServer() {
   if (started != 0) stop();
+  // A failed start or stop can leave the vector behind.
+  if (bindingVector != nullptr) RpcBindingVectorFree(reinterpret_cast<RPC_BINDING_VECTOR**>(&bindingVector));
   delete[] spareText;
   delete[] securityText;
 }
@@ -58,7 +48,9 @@ unsigned int ARpcServer::start() {
   RPC_BINDING_VECTOR** vector = reinterpret_cast<RPC_BINDING_VECTOR**>(&bindingVector);
   try {
     Sleep(retryDelay);
-    RPC_STATUS s = RpcServerUseProtseqA(protocolSequence, maximumCalls, securityText);
+    // The runtime takes a security descriptor, which a text is not: the
+    // text is kept, the endpoints get the default security.
+    RPC_STATUS s = RpcServerUseProtseqA(protocolSequence, maximumCalls, nullptr);
     if (s != RPC_S_OK) {
       setStatus(static_cast<unsigned int>(s), kFile, 123, "Error calling RpcServerUseProtseq");
       return static_cast<unsigned int>(s);
@@ -91,14 +83,10 @@ unsigned int ARpcServer::start() {
       RpcServerUnregisterIf(interfaceSpec, nullptr, 0);
       return static_cast<unsigned int>(s);
     }
-    ListenParameters parameters{minimumCallThreads, maximumCalls, static_cast<unsigned int>(dontWait)};
-    s = RPC_S_OK;
-    if (dontWait == 0) {
-      ListenParameters* copy = new ListenParameters(parameters);
-      if (AfxBeginThread(ListenProc, copy, 0, 0, 0, nullptr) == nullptr) delete copy;
-    } else {
-      s = Listen(parameters);
-    }
+    s = RpcServerListen(minimumCallThreads, maximumCalls, 1);
+    // The runtime serves on threads of its own either way; without a worker
+    // nothing is lost.
+    if (s == RPC_S_OK && dontWait == 0) AfxBeginThread(ListenProc, nullptr, 0, 0, 0, nullptr);
     if (s != RPC_S_OK && s != RPC_S_ALREADY_LISTENING) {
       setStatus(static_cast<unsigned int>(s), kFile, 184, "Error calling listen");
       // Only this server's interface: other servers of the process keep theirs.
@@ -123,15 +111,20 @@ unsigned int ARpcServer::stop() {
       setStatus(static_cast<unsigned int>(s), kFile, 249, "Error calling RpcMgmtStopServerListening");
       return static_cast<unsigned int>(s);
     }
-    s = RpcEpUnregister(interfaceSpec, *vector, nullptr);
-    if (s != RPC_S_OK) {
-      setStatus(static_cast<unsigned int>(s), kFile, 258, "Error calling RpcEpUnregister");
-      return static_cast<unsigned int>(s);
-    }
-    s = RpcBindingVectorFree(vector);
-    if (s != RPC_S_OK) {
-      setStatus(static_cast<unsigned int>(s), kFile, 268, "Error calling RpcBindingVectorFree");
-      return static_cast<unsigned int>(s);
+    // Without a binding vector (never started, or stopped already) this
+    // server has no mapper entries and no vector: the runtime is not handed
+    // a null vector, which it would dereference.
+    if (*vector != nullptr) {
+      s = RpcEpUnregister(interfaceSpec, *vector, nullptr);
+      if (s != RPC_S_OK) {
+        setStatus(static_cast<unsigned int>(s), kFile, 258, "Error calling RpcEpUnregister");
+        return static_cast<unsigned int>(s);
+      }
+      s = RpcBindingVectorFree(vector);
+      if (s != RPC_S_OK) {
+        setStatus(static_cast<unsigned int>(s), kFile, 268, "Error calling RpcBindingVectorFree");
+        return static_cast<unsigned int>(s);
+      }
     }
     s = RpcServerUnregisterIf(interfaceSpec, nullptr, 0);
     if (s != RPC_S_OK) {

@@ -39,6 +39,12 @@ inline void SetEnv(char const* name, char const* value) {
 #endif
 }
 
+// Set by scripts/windows.sh when Wine itself runs under an instruction-set
+// emulator (a kernel without 32-bit support): there two threads running at
+// once crash the emulator, whatever they run, so tests of threads racing
+// skip.
+inline bool EmulatedCpu() { return std::getenv("BRINDLE_EMULATED_CPU") != nullptr; }
+
 inline int ProcessId() {
 #if defined(_WIN32)
   return _getpid();

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace brindle::detail {
@@ -19,8 +20,9 @@ char* Scratch();
 // no further than pos + len, so a bounded request never scans a long text.
 [[gnu::always_inline]] inline unsigned int Span(char const* text, unsigned int pos, unsigned int len) {
   if (text == nullptr || len == 0) return 0;
-  std::size_t bound = static_cast<std::size_t>(pos) + len;
-  std::size_t n = strnlen(text, bound);
+  // pos + len may pass SIZE_MAX where size_t has 32 bits.
+  std::uint64_t const end = std::uint64_t{pos} + len;
+  std::size_t n = strnlen(text, end > SIZE_MAX ? SIZE_MAX : static_cast<std::size_t>(end));
   if (n <= pos) return 0;
   return static_cast<unsigned int>(std::min<std::size_t>(n - pos, len));
 }

@@ -21,7 +21,7 @@
 // (a 96-bit addition, say). The library still emits and exports it, so the
 // whole member surface stays in the export table.
 #if defined(_WIN32) && defined(BRINDLE_EXPORTS)
-#  define BRINDLE_INLINE __attribute__((used)) inline
+#  define BRINDLE_INLINE __attribute__((used, dllexport)) inline
 #elif defined(_WIN32)
 #  define BRINDLE_INLINE inline
 #elif defined(BRINDLE_EXPORTS)

@@ -13,8 +13,10 @@
 // cannot create the entry now: tried again, 3 seconds apart, five times in
 // all).
 //
-// On POSIX the user flag, the server's spare text and its security text are
-// kept as given and select nothing.
+// On POSIX the user flag and the server's spare text are kept as given and
+// select nothing. The server's security text is kept on both targets but not
+// handed to the runtime, which takes a security descriptor there: endpoints
+// get the runtime's default security.
 #ifndef BRINDLE_RPC_H
 #define BRINDLE_RPC_H
 
@@ -91,8 +93,9 @@ class BRINDLE_API ARpcClient : public ARpcController {
 class BRINDLE_API ARpcServer : public ARpcController {
  public:
   // `interfaceSpec` describes the interface served, in the runtime's own form.
-  // With `dontWait` 0 the server listens on a worker thread of its own;
-  // otherwise the runtime's listen returns at once and the runtime listens.
+  // The runtime listens on threads of its own from start() to stop(); with
+  // `dontWait` 0 a worker thread of the server's also waits on the listening
+  // until it stops.
   ARpcServer(unsigned char const* protocolSequence, void* interfaceSpec, int userFlag, int dontWait,
              unsigned char const* spareText, unsigned int minimumCallThreads, unsigned int maximumCalls,
              unsigned char const* securityText);
@@ -105,6 +108,8 @@ class BRINDLE_API ARpcServer : public ARpcController {
   unsigned int start();
   // Stops listening and undoes the registrations, in order; 0 or the failing
   // status (the server then stays started, and destruction stops it again).
+  // A server without bindings (never started, or stopped) only stops the
+  // listening and unregisters its interface.
   unsigned int stop() override;
 
  private:

@@ -30,9 +30,9 @@
 // closes the endpoints at once, so calls in flight and later calls fail
 // without waiting for the client's timeout, and the next server start opens
 // new ones. Stopping before listening has begun closes them too, so that a
-// listen arriving late (ARpcServer's worker) finds none and returns 1714: a
-// stop issued right after a start is not lost. Calls run concurrently, up to the maximum concurrent calls given
-// to RpcServerListen (ARpcServer's maximumCalls); calls arriving on one
+// listen arriving late finds none and returns 1714: a stop issued before a
+// listen is not lost. Calls run concurrently, up to the maximum concurrent
+// calls given to RpcServerListen (ARpcServer's maximumCalls); calls arriving on one
 // connection may be served concurrently too. Only the AUTH_NONE and AUTH_SYS
 // credential flavours are accepted. ARpcServer's security text and spare
 // text, and ARpcController's user flag, select nothing on POSIX.

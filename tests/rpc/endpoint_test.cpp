@@ -174,7 +174,8 @@ TEST_F(Servers, StartWithoutWaitingAndStop) {
             (Names{"Sleep", "UseProtseq", "RegisterIf", "InqBindings", "EpRegister", "Listen"}));
   auto calls = script().calls;
   EXPECT_EQ(script().sleeps, (std::vector<unsigned int>{3000}));  // before any runtime call
-  EXPECT_EQ(calls[1].texts, (Names{"ncacn_ip_tcp", "security"}));
+  // The security text is no security descriptor: the runtime gets none.
+  EXPECT_EQ(calls[1].texts, (Names{"ncacn_ip_tcp", "(null)"}));
   EXPECT_EQ(calls[1].numbers[0], 20u);
   EXPECT_EQ(calls[2].pointer, &test_interface);
   EXPECT_EQ(calls[2].numbers[0], 1u);  // no manager type, no entry points
@@ -197,14 +198,27 @@ TEST_F(Servers, ListeningOnAWorkerThread) {
   ARpcServer server = Make(0);
   EXPECT_EQ(server.start(), 0u);
   EXPECT_EQ(server.getStatusString(), Server("RPC server started successfully", 0, 190));
-  for (int i = 0; i < 500 && script().Count("Listen") == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  // Listening has begun when start() returns, so a stop right after it is
+  // not overtaken by the worker; the worker only waits on it.
   auto calls = script().calls;
   ASSERT_EQ(calls.back().name, "Listen");
   EXPECT_EQ(calls.back().numbers[0], 2u);
-  EXPECT_EQ(calls.back().numbers[2], 0u);
+  EXPECT_EQ(calls.back().numbers[1], 20u);
+  EXPECT_EQ(calls.back().numbers[2], 1u);
+  for (int i = 0; i < 500 && script().Count("WaitListen") == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(script().Count("WaitListen"), 1);
   EXPECT_EQ(server.stop(), 0u);
+}
+
+TEST_F(Servers, NoWorkerWhenListeningFails) {
+  script().results["Listen"] = {1714};
+  ARpcServer server = Make(0);
+  EXPECT_EQ(server.start(), 1714u);
+  EXPECT_EQ(server.getStatusString(), Server("Error calling listen", 1714, 184));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(script().Count("WaitListen"), 0);
 }
 
 TEST_F(Servers, AlreadyListeningCountsAsStarted) {
@@ -280,15 +294,42 @@ TEST_F(Servers, StartFailures) {
       }
       script().Reset();
     }
-    EXPECT_TRUE(script().Names().empty());  // not started: destruction runs no stop
+    // Not started: destruction runs no stop, only releases the vector that
+    // a start failing after it was made has left.
+    EXPECT_EQ(script().Names(), calls.size() > 4 ? Names{"VectorFree"} : Names{});
   }
 }
 
 TEST_F(Servers, StopCarriesOnWhenNotListening) {
-  script().results["StopListening"] = {1715};
   ARpcServer server = Make(1);
+  ASSERT_EQ(server.start(), 0u);
+  script().Reset();
+  script().results["StopListening"] = {1715};
   EXPECT_EQ(server.stop(), 0u);
   EXPECT_EQ(script().Names(), (Names{"StopListening", "EpUnregister", "VectorFree", "UnregisterIf"}));
+}
+
+TEST_F(Servers, StopWithoutBindingsHandsTheRuntimeNoNullVector) {
+  ARpcServer never = Make(1);
+  EXPECT_EQ(never.stop(), 0u);
+  EXPECT_EQ(script().Names(), (Names{"StopListening", "UnregisterIf"}));
+
+  ARpcServer twice = Make(1);
+  ASSERT_EQ(twice.start(), 0u);
+  ASSERT_EQ(twice.stop(), 0u);
+  script().Reset();
+  EXPECT_EQ(twice.stop(), 0u);
+  EXPECT_EQ(script().Names(), (Names{"StopListening", "UnregisterIf"}));
+}
+
+TEST_F(Servers, DestructionReleasesAVectorLeftByAFailedStart) {
+  {
+    script().results["EpRegister"] = {1753};
+    ARpcServer server = Make(1);
+    EXPECT_EQ(server.start(), 1753u);
+    script().Reset();
+  }
+  EXPECT_EQ(script().Names(), (Names{"VectorFree"}));  // not started: no stop
 }
 
 TEST_F(Servers, FailedStopLeavesTheServerStarted) {

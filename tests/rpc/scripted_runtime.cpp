@@ -141,6 +141,8 @@ RPC_STATUS RPC_ENTRY RpcServerListen(unsigned int min_call_threads, unsigned int
   return Run(call);
 }
 
+RPC_STATUS RPC_ENTRY RpcMgmtWaitServerListen() { return Run({"WaitListen", {}}); }
+
 RPC_STATUS RPC_ENTRY RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding) {
   Call call{"StopListening", {}};
   call.pointer = binding;

@@ -165,11 +165,14 @@ TEST(StringEdit, CaseAndClasses) {
 
 TEST(StringEdit, AnsiOemRoundTrips) {
   // Known counterparts: e acute, C cedilla, the pound sign; the euro sign and
-  // a box-drawing line have none.
+  // a box-drawing line have none. Windows gives a character without one its
+  // look-alike where there is one (the line becomes '-'), POSIX gives '?';
+  // so there a character that does not come back is not an error.
+  bool const best_fit = brindle::testing::kWindows;
   EXPECT_STREQ(AString("\xE9\xC7\xA3 x").ansi_to_oem().c_str(), "\x82\x80\x9C x");
   EXPECT_STREQ(AString("\x80").ansi_to_oem().c_str(), "?");
   EXPECT_STREQ(AString("\x82\x80\x9C").oem_to_ansi().c_str(), "\xE9\xC7\xA3");
-  EXPECT_STREQ(AString("\xC4").oem_to_ansi().c_str(), "?");
+  EXPECT_STREQ(AString("\xC4").oem_to_ansi().c_str(), best_fit ? "-" : "?");
   int both_ways = 0;
   for (int b = 1; b < 256; ++b) {
     SCOPED_TRACE(b);
@@ -179,12 +182,15 @@ TEST(StringEdit, AnsiOemRoundTrips) {
     ASSERT_EQ(s.length(), 1u);
     if (*s != '?' || b == '?') {
       s.oem_to_ansi();
-      EXPECT_EQ(static_cast<unsigned char>(*s), b);
-      ++both_ways;
+      if (!best_fit) {
+        EXPECT_EQ(static_cast<unsigned char>(*s), b);
+      }
+      if (static_cast<unsigned char>(*s) == b) ++both_ways;
     }
     AString o(text);
     o.oem_to_ansi();
-    if (*o != '?' || b == '?') {
+    ASSERT_EQ(o.length(), 1u);
+    if (!best_fit && (*o != '?' || b == '?')) {
       EXPECT_EQ(static_cast<unsigned char>(*o.ansi_to_oem()), b);
     }
   }
@@ -224,7 +230,7 @@ TEST(StringEdit, JoinPathWithEitherSeparator) {
       AString joined(path.c_str());
       brindle::detail::JoinPath(joined, row.component != nullptr ? component.c_str() : nullptr, separator);
       EXPECT_STREQ(joined.c_str(), expected.c_str());
-      if (separator == '/') {  // the platform's own, through the operator
+      if (separator == brindle::kPathSeparator) {  // the platform's own, through the operator
         AString s(path.c_str());
         s ^= row.component != nullptr ? component.c_str() : nullptr;
         EXPECT_STREQ(s.c_str(), expected.c_str());

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -149,7 +150,7 @@ struct Rules {
   }
   unsigned int Find(std::string const& p, unsigned int s) const {
     std::size_t n = p.size();
-    if (n == 0 || t.empty() || std::size_t{s} + n > t.size()) return kNone;
+    if (n == 0 || t.empty() || std::uint64_t{s} + n > t.size()) return kNone;
     for (std::size_t i = s; i + n <= t.size(); ++i) {
       if (t.compare(i, n, p) == 0) return static_cast<unsigned int>(i);
     }

@@ -3,11 +3,11 @@
 //
 // Callers rely on: RpcServerListen with a non-zero don't-wait flag returns
 // at once and the runtime serves on threads of its own; with 0 it returns
-// only after RpcMgmtStopServerListening. Stopping closes every endpoint at
-// once, so calls fail without waiting out a timeout, and it also closes the
-// endpoints when the process is not listening yet: a listen that comes
-// after such a stop finds no endpoint and returns at once (1714), so a stop
-// issued right after a start is never lost. The mapper is touched only by
+// only after RpcMgmtStopServerListening, as RpcMgmtWaitServerListen does.
+// Stopping closes every endpoint at once, so calls fail without waiting out
+// a timeout, and it also closes the endpoints when the process is not
+// listening yet: a listen that comes after such a stop finds no endpoint and
+// returns at once (1714), so a stop issued before a listen is never lost. The mapper is touched only by
 // RpcEpRegisterA and RpcEpUnregister, and the latter removes only entries
 // this process made that still name its endpoints.
 //
@@ -691,6 +691,15 @@ RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls
     return RPC_S_OUT_OF_MEMORY;
   }
   if (dont_wait != 0) return RPC_S_OK;
+  std::uint64_t stops = state.stops;
+  state.stopped.wait(lock, [&] { return state.stops != stops; });
+  return RPC_S_OK;
+}
+
+RPC_STATUS RpcMgmtWaitServerListen() {
+  ServerState& state = server();
+  std::unique_lock<std::mutex> lock(state.mutex);
+  if (!state.session) return RPC_S_NOT_LISTENING;
   std::uint64_t stops = state.stops;
   state.stopped.wait(lock, [&] { return state.stops != stops; });
   return RPC_S_OK;

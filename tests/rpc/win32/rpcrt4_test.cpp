@@ -459,10 +459,11 @@ TEST(Rpcrt4InProcess, WorkerThreadServerStartsTwiceStopsAndRestarts) {
     ExpectServedHere("started");
     served = ServedEndpoints();
 
-    // The second listen, on a second worker, finds the runtime listening;
-    // the first goes on serving.
-    ASSERT_EQ(server.start(), 0u) << server.getStatusString();
-    Sleep(200);
+    // The second start finds the runtime listening: started all the same,
+    // and the first worker goes on waiting.
+    ASSERT_EQ(server.start(), static_cast<unsigned int>(RPC_S_ALREADY_LISTENING)) << server.getStatusString();
+    EXPECT_EQ(server.getStatusString(),
+              Record("RPC server started successfully", RPC_S_ALREADY_LISTENING, 190, ".\\rpcserver"));
     ASSERT_TRUE(ListeningHere());
     ExpectServedHere("started twice");
 
@@ -495,8 +496,8 @@ TEST(Rpcrt4InProcess, ServerTheRuntimeListensForStartsTwiceAndStops) {
   ExpectNotServedHere("stopped", served);
 }
 
-// With dontWait 0 the listening worker may not have begun when stop comes:
-// the stop must not be lost, leaving the process listening.
+// With dontWait 0 the worker thread may not have begun when stop comes: the
+// stop must not be lost, leaving the process listening.
 TEST(Rpcrt4InProcess, StopRightAfterStartLeavesNothingListening) {
   {
     ARpcServer server(U("ncalrpc"), s_Probe_v1_0_s_ifspec, 0, 0, nullptr, 1, 8, nullptr);
