@@ -70,7 +70,7 @@ TEST_F(FolderTest, RulesByFamilyAndVariables) {
        "/win//PROFILES/All Users/Desktop", "/home/ann//Start Menu/Programs"},
       // Windows' C runtime holds no empty variable: setting one removes it.
       brindle::testing::kWindows
-          ? Row{"windir empty", std::nullopt, std::string(), u, "", "", "/home/ann/Start Menu/Programs"}
+          ? Row{"windir empty", std::nullopt, std::string(), u, "", "", ""}
           : Row{"windir empty", std::nullopt, std::string(), u, "/System", "/Desktop", "/Start Menu/Programs"},
       {"windir with spaces", std::nullopt, std::string(" W "), u, " W /System", " W /Desktop",
        " W /Start Menu/Programs"},
