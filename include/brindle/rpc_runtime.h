@@ -32,10 +32,10 @@
 // new ones. Stopping before listening has begun closes them too, so that a
 // listen arriving late finds none and returns 1714: a stop issued before a
 // listen is not lost. Calls run concurrently, up to the maximum concurrent
-// calls given to RpcServerListen (ARpcServer's maximumCalls); calls arriving on one
-// connection may be served concurrently too. Only the AUTH_NONE and AUTH_SYS
-// credential flavours are accepted. ARpcServer's security text and spare
-// text, and ARpcController's user flag, select nothing on POSIX.
+// calls given to RpcServerListen (ARpcServer's maximumCalls); calls arriving
+// on one connection may be served concurrently too. Only the AUTH_NONE and
+// AUTH_SYS credential flavours are accepted. ARpcServer's security text and
+// spare text, and ARpcController's user flag, select nothing on POSIX.
 //
 // A call over a stream client from RpcBindingInqClient does not end the
 // process with SIGPIPE when the server has gone: a broken connection fails

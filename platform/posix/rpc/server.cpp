@@ -7,9 +7,10 @@
 // Stopping closes every endpoint at once, so calls fail without waiting out
 // a timeout, and it also closes the endpoints when the process is not
 // listening yet: a listen that comes after such a stop finds no endpoint and
-// returns at once (1714), so a stop issued before a listen is never lost. The mapper is touched only by
-// RpcEpRegisterA and RpcEpUnregister, and the latter removes only entries
-// this process made that still name its endpoints.
+// returns at once (1714), so a stop issued before a listen is never lost.
+// The mapper is touched only by RpcEpRegisterA and RpcEpUnregister, and the
+// latter removes only entries this process made that still name its
+// endpoints.
 //
 // libtirpc's server state (svc_reg, xprt_register, svc_run) is global to
 // the process and built for one thread: the runtime uses none of it. It
