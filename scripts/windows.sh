@@ -29,7 +29,8 @@ echo "=== win32 build (mingw-w64 i686)"
 mkdir -p "$root/build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_CONSUMER_TEST=OFF >"$root/build/configure-win32.log"
+  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF -DBRINDLE_CONSUMER_TEST=OFF \
+  >"$root/build/configure-win32.log"
 cmake --build "$build" -j "$jobs" >"$root/build/build-win32.log" 2>&1 || {
   tail -n 60 "$root/build/build-win32.log"
   exit 1
