@@ -19,7 +19,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# ctest runs each program under Wine through cmake/wine-run.sh, which keeps
+# Wine's background services off ctest's output pipe.
 find_program(BRINDLE_WINE wine)
 if(BRINDLE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${BRINDLE_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 endif()

@@ -1,0 +1,10 @@
+#!/bin/sh
+# Runs a Windows program under Wine for ctest. The output goes through a
+# file: when a program happens to start Wine's background services, they
+# inherit its output, and would hold ctest's pipe open long after it ended.
+out=$(mktemp) || exit 1
+wine "$@" >"$out" 2>&1
+status=$?
+cat "$out"
+rm -f "$out"
+exit $status
