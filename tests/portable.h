@@ -44,6 +44,7 @@ inline void SetEnv(char const* name, char const* value) {
 // once crash the emulator, whatever they run, so tests of threads racing
 // skip.
 inline bool EmulatedCpu() { return std::getenv("BRINDLE_EMULATED_CPU") != nullptr; }
+inline constexpr char kEmulatedCpuSkip[] = "racing threads crash the CPU emulator under Wine";
 
 inline int ProcessId() {
 #if defined(_WIN32)

@@ -257,7 +257,7 @@ TEST_F(DateText, RandomInputKeepsItsPromises) {
 
 // Each thread has its own word buffer, so parsing runs on several at once.
 TEST_F(DateText, ThreadsParseAtOnce) {
-  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << "racing threads crash the CPU emulator under Wine";
+  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
   auto work = [](char const* text, ADate expected, int* failures) {
     for (int i = 0; i < 20000; ++i) {
       std::istringstream in(text);

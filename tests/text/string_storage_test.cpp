@@ -346,7 +346,7 @@ TEST(StringStorage, WritesOutOfRangeReachNothing) {
 }
 
 TEST(StringStorage, ScratchBufferIsPerThread) {
-  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << "racing threads crash the CPU emulator under Wine";
+  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
   // Numbers are formatted through the scratch buffer; two threads at once
   // must each get their own text.
   auto work = [](int seed, bool* ok) {

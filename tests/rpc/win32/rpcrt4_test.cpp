@@ -339,7 +339,7 @@ class ServerProcess {
 void CallTheServerProcessUntilItStops(int dont_wait) {
   // The server process serves on the runtime's threads while its own waits
   // for commands: threads racing, which an emulated CPU does not survive.
-  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << "racing threads crash the CPU emulator under Wine";
+  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
   ServerProcess server("ncalrpc", dont_wait);
   std::string line;
   ASSERT_TRUE(server.ReadLine(&line, 120000)) << "the server process did not start";
@@ -458,7 +458,7 @@ TEST(Rpcrt4ServerProcess, StopWithNothingToUndoAnswersByStatus) {
 class Rpcrt4InProcess : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << "racing threads crash the CPU emulator under Wine";
+    if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
   }
 };
 
