@@ -25,6 +25,7 @@
 #include "brindle/rpc.h"
 #include "platform/posix/rpc/rpc_posix.h"
 #include "probe.h"
+#include "tests/child_process.h"
 
 namespace {
 
@@ -57,97 +58,7 @@ rpcprog_t TestProgram(unsigned int index) {
 // Refuses every call: for servers that are never called.
 void NoCalls(svc_req*, SVCXPRT* transport) { svcerr_noproc(transport); }
 
-// A child process with pipes to its standard input and output. It is reaped
-// by Finish or the destructor, and killed when it does not end in time.
-class ChildProcess {
- public:
-  explicit ChildProcess(std::vector<std::string> const& arguments) {
-    std::vector<char*> argv;
-    for (auto const& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return;
-    if (pipe2(out, O_CLOEXEC) != 0) {
-      close(in[0]);
-      close(in[1]);
-      return;
-    }
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    to_child_ = in[1];
-    from_child_ = out[0];
-  }
-  ChildProcess(ChildProcess const&) = delete;
-  ChildProcess& operator=(ChildProcess const&) = delete;
-  ~ChildProcess() { Finish(2000); }
-
-  // The next line of the child's output, waiting at most `timeout_ms`.
-  bool ReadLine(std::string* line, int timeout_ms) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-      std::size_t end = buffer_.find('\n');
-      if (end != std::string::npos) {
-        *line = buffer_.substr(0, end);
-        buffer_.erase(0, end + 1);
-        return true;
-      }
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (from_child_ < 0 || left <= 0) return false;
-      pollfd p{from_child_, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-      char chunk[256];
-      ssize_t n = read(from_child_, chunk, sizeof chunk);
-      if (n <= 0) return false;
-      buffer_.append(chunk, static_cast<std::size_t>(n));
-    }
-  }
-
-  void Send(std::string const& line) {
-    std::string text = line + "\n";
-    if (to_child_ >= 0 && write(to_child_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-      ADD_FAILURE() << "could not write to the child";
-    }
-  }
-
-  // Closes the child's input and waits for it to end: its exit status, or -1
-  // when it had to be killed.
-  int Finish(int timeout_ms) {
-    if (to_child_ >= 0) close(to_child_);
-    to_child_ = -1;
-    int result = -1;
-    if (pid_ > 0) {
-      auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-      int status = 0;
-      pid_t done = 0;
-      while ((done = waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
-      if (done == 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-      } else if (done == pid_ && WIFEXITED(status)) {
-        result = WEXITSTATUS(status);
-      }
-      pid_ = -1;
-    }
-    if (from_child_ >= 0) close(from_child_);
-    from_child_ = -1;
-    return result;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int to_child_ = -1;
-  int from_child_ = -1;
-  std::string buffer_;
-};
+using brindle::testing::ChildProcess;
 
 // An environment variable, set for one scope.
 class ScopedVariable {
