@@ -1,7 +1,9 @@
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <vector>
 #include <type_traits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -11,22 +13,13 @@
 
 namespace {
 
+using brindle::testing::Native;
 using brindle::testing::ScratchDir;
-using brindle::testing::SetMode;
-
-// Expected paths are written with '/' and compared in the platform's form.
-std::string Native(std::string text) {
-  for (char& c : text) {
-    if (c == '/') c = brindle::kPathSeparator;
-  }
-  return text;
-}
 
 static_assert(sizeof(ADirectory) == sizeof(CString), "a directory is its path and nothing else");
 static_assert(sizeof(AdirSystem32) == sizeof(ADirectory) && sizeof(AdirDesktop) == sizeof(ADirectory) &&
               sizeof(AdirTaskBarProgs) == sizeof(ADirectory));
-static_assert(!std::is_polymorphic_v<ADirectory> && !std::is_polymorphic_v<AdirSystem32>);
-static_assert(std::is_base_of_v<ADirectory, AdirDesktop> && std::is_base_of_v<ADirectory, AdirTaskBarProgs>);
+static_assert(!std::is_polymorphic_v<ADirectory> && std::is_base_of_v<ADirectory, AdirTaskBarProgs>);
 
 TEST(ADirectoryTest, JoinAddsExactlyOneSeparator) {
   struct Row {
@@ -35,90 +28,81 @@ TEST(ADirectoryTest, JoinAddsExactlyOneSeparator) {
     char const* joined;
   };
   for (Row const& row : {
-           Row{"/srv/data", "logs", "/srv/data/logs"},
-           Row{"/srv/data/", "logs", "/srv/data//logs"},  // nothing is trimmed
-           Row{"", "logs", "/logs"},
-           Row{"rel", "a/b", "rel/a/b"},
-           Row{"/srv", "", "/srv/"},
-           Row{"/srv", nullptr, "/srv/"},  // a null name joins as empty
+           Row{"/srv/data", "logs", "/srv/data/logs"}, Row{"/srv/data/", "logs", "/srv/data//logs"},  // no trim
+           Row{"", "logs", "/logs"}, Row{"rel", "a/b", "rel/a/b"}, Row{"/srv", nullptr, "/srv/"},  // null: empty
            Row{nullptr, "x", "/x"},
        }) {
-    SCOPED_TRACE(std::string(row.path ? row.path : "(null)") + " ^ " + (row.name ? row.name : "(null)"));
     ADirectory base(row.path != nullptr ? ADirectory(Native(row.path).c_str()) : ADirectory(nullptr));
     std::string const name = row.name != nullptr ? Native(row.name) : "";
-    ADirectory const joined = base ^ (row.name != nullptr ? name.c_str() : nullptr);
-    EXPECT_EQ(std::string(joined.path), Native(row.joined));
+    EXPECT_EQ(std::string((base ^ (row.name != nullptr ? name.c_str() : nullptr)).path), Native(row.joined));
     EXPECT_EQ(std::string(base.path), Native(row.path != nullptr ? row.path : ""));  // operand unchanged
   }
-}
-
-TEST(ADirectoryTest, JoinsChain) {
-  ADirectory root(Native("/usr").c_str());
-  EXPECT_EQ(std::string((root ^ "share" ^ "doc").path), Native("/usr/share/doc"));
-}
-
-TEST(ADirectoryTest, PathIsAPlainValue) {
-  ADirectory a("first");
-  ADirectory b(a);
-  ADirectory c;
-  EXPECT_TRUE(c.path.IsEmpty());
-  c = a;
-  b.path = "second";
-  c.path += "-changed";
-  EXPECT_EQ(a.path, "first");
-  EXPECT_EQ(b.path, "second");
-  EXPECT_EQ(c.path, "first-changed");
-
   AdirSystem32 system;
   system.path = "elsewhere";
   AdirSystem32 copy(system);
-  AdirSystem32 assigned;
-  assigned = system;
-  EXPECT_EQ(copy.path, "elsewhere");
-  EXPECT_EQ(assigned.path, "elsewhere");
-  ADirectory const& as_base = copy;
-  EXPECT_EQ(std::string((as_base ^ "x").path), Native("elsewhere/x"));
+  EXPECT_EQ(std::string((static_cast<ADirectory const&>(copy) ^ "x" ^ "y").path), Native("elsewhere/x/y"));
 }
 
 TEST(ADirectoryTest, ExistsAsDirectory) {
+  namespace fs = std::filesystem;
   ScratchDir scratch;
-  std::string const dir = scratch / "dir";
-  ASSERT_TRUE(std::filesystem::create_directory(dir));
-  std::string const file = scratch.File("file", "text");
-  struct Row {
-    std::string path;
-    bool expected;
+  std::string const dir = scratch / "dir", file = scratch.File("file", "text");
+  ASSERT_TRUE(fs::create_directory(dir));
+  std::vector<std::pair<std::string, bool>> rows = {
+      {dir, true},   {dir + "/", true},     {file, false}, {file + "/", false}, {scratch / "missing", false},
+      {"", false},
   };
-  std::vector<Row> rows = {
-      Row{dir, true},
-      Row{dir + "/", true},
-      Row{file, false},
-      Row{file + "/", false},
-      Row{scratch / "missing", false},
-      Row{scratch / "missing/below", false},
-      Row{"", false},
-  };
-  if constexpr (!brindle::testing::kWindows) {
-    // Permission bits and symbolic links are POSIX's.
-    namespace fs = std::filesystem;
-    std::string const locked_dir = scratch / "locked";
-    ASSERT_TRUE(fs::create_directory(locked_dir));
-    SetMode(locked_dir, 0);  // no permissions: still a directory
+  if constexpr (!brindle::testing::kWindows) {  // permission bits and symbolic links are POSIX's
+    ASSERT_TRUE(fs::create_directory(scratch / "locked"));
+    brindle::testing::SetMode(scratch / "locked", 0);  // no permissions: still a directory
     fs::create_directory_symlink(dir, scratch / "to-dir");
     fs::create_symlink(file, scratch / "to-file");
     fs::create_symlink(scratch / "gone", scratch / "dangling");
-    rows.insert(rows.end(), {
-                                Row{locked_dir, true},
-                                Row{scratch / "to-dir", true},  // links are followed
-                                Row{scratch / "to-file", false},
-                                Row{scratch / "dangling", false},
-                            });
+    rows.insert(rows.end(), {{scratch / "locked", true}, {scratch / "to-dir", true}, {scratch / "to-file", false},
+                             {scratch / "dangling", false}});
   }
+  for (auto const& [path, expected] : rows) EXPECT_EQ(ADirectory(path.c_str()).ExistsAsDirectory(), expected) << path;
+}
+
+// The folder variables are the test's to set; the process gets its own back.
+TEST(Folders, RulesByFamilyAndVariables) {
+  using Value = std::optional<std::string>;  // nullopt: the variable is not set
+  char const* const names[] = {"OS", "windir", "USERPROFILE"};
+  Value saved[3];
+  for (int i = 0; i < 3; ++i) {
+    if (char const* value = std::getenv(names[i])) saved[i] = value;
+  }
+  auto set = [&](Value const (&values)[3]) {
+    for (int i = 0; i < 3; ++i) brindle::testing::SetEnv(names[i], values[i] ? values[i]->c_str() : nullptr);
+  };
+  std::string const w = Native("/win"), u = Native("/home/ann");
+  auto const none = std::nullopt;
+  struct Row {
+    Value variables[3];
+    std::string system32, desktop, taskbar;  // written with '/'
+  } const rows[] = {
+      {{"Windows_NT", w, u}, "/win/System32", "/win/PROFILES/All Users/Desktop", "/home/ann/Start Menu/Programs"},
+      {{none, w, u}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
+      {{"windows_nt", w, u}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
+      {{"Windows_NT ", w, none}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
+      {{"Windows_NT", w, none}, "/win/System32", "/win/PROFILES/All Users/Desktop", ""},
+      {{"Windows_NT", none, u}, "", "", "/home/ann/Start Menu/Programs"},
+      {{none, none, none}, "", "", ""},
+      {{"Windows_NT", w + Native("/"), u}, "/win//System32", "/win//PROFILES/All Users/Desktop",
+       "/home/ann/Start Menu/Programs"},  // values are used as they are
+      {{none, std::string(" W "), u}, " W /System", " W /Desktop", " W /Start Menu/Programs"},
+  };
   for (Row const& row : rows) {
-    SCOPED_TRACE(row.path);
-    EXPECT_EQ(ADirectory(row.path.c_str()).ExistsAsDirectory(), row.expected);
+    SCOPED_TRACE(row.system32 + "|" + row.taskbar);
+    set(row.variables);
+    EXPECT_EQ(std::string(AdirSystem32().path), Native(row.system32));
+    EXPECT_EQ(std::string(AdirDesktop().path), Native(row.desktop));
+    EXPECT_EQ(std::string(AdirTaskBarProgs().path), Native(row.taskbar));
   }
-  EXPECT_TRUE((ADirectory(scratch.path().c_str()) ^ "dir").ExistsAsDirectory());
+  // Windows' C runtime holds no empty variable: setting one removes it.
+  set({none, std::string(), u});
+  EXPECT_EQ(std::string(AdirSystem32().path), brindle::testing::kWindows ? "" : Native("/System"));
+  set(saved);
 }
 
 }  // namespace

@@ -14,10 +14,19 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
 #include "tests/child_process.h"
 #include "tests/portable.h"
 
 namespace brindle::testing {
+
+// `text` with each '/' in the platform's separator.
+inline std::string Native(std::string text) {
+  for (char& c : text) {
+    if (c == '/') c = brindle::kPathSeparator;
+  }
+  return text;
+}
 
 // Sets the permission bits of `path` (on Windows, only whether the owner
 // may write: the read-only attribute).

@@ -1,12 +1,11 @@
 // The server process of the RPCRT4 integration tests: serves the probe
 // interface with an ARpcServer.
 //
-//   rpcrt4_probe_server <protocol-sequence> <dont-wait> [hold]
+//   rpcrt4_probe_server <protocol-sequence> <dont-wait>
 //
-// Starts the server at once, unless told to hold, and then reads commands
-// from standard input:
-//   start  starts it and prints "started <status> <endpoint> <state>";
-//   stop   stops it and prints "stopped <status> <state> <status text>".
+// Starts the server, prints "started <status> <endpoint> <state>", and then
+// stops it at each "stop" on standard input, printing
+// "stopped <status> <state> <status text>".
 // The endpoint is the first one this process serves ("-" when none), so that
 // the test can tell the endpoint mapper's answer for this server from a stale
 // one; the state, "listening" or "idle", is this process's own view, after
@@ -66,14 +65,13 @@ char const* ListeningState(bool wanted) {
 
 int main(int argc, char** argv) {
   SetUnhandledExceptionFilter(ReportCrash);
-  bool hold = argc == 4 && std::strcmp(argv[3], "hold") == 0;
-  if (argc != 3 && !hold) {
-    std::fprintf(stderr, "usage: %s protocol-sequence dont-wait [hold]\n", argv[0]);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s protocol-sequence dont-wait\n", argv[0]);
     return 2;
   }
   ARpcServer server(reinterpret_cast<unsigned char const*>(argv[1]), s_Probe_v1_0_s_ifspec, 0,
                     std::atoi(argv[2]), nullptr, 1, 8, nullptr);
-  std::string command = hold ? "" : "start";
+  std::string command = "start";
   do {
     if (!command.empty() && command.back() == '\r') command.pop_back();
     if (command == "start") {
