@@ -16,7 +16,6 @@
 #endif
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -41,32 +40,24 @@ class ChildProcess {
   ChildProcess& operator=(ChildProcess const&) = delete;
   ~ChildProcess() { Finish(5000); }
 
-  bool started() const { return running_; }
+  bool started() const { return id_ != 0; }
   unsigned long id() const { return id_; }
 
   // The next line of the child's output, waiting at most `timeout_ms`.
   bool ReadLine(std::string* line, int timeout_ms) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-      std::size_t end = buffer_.find('\n');
-      if (end != std::string::npos) {
-        *line = buffer_.substr(0, end);
-        if (!line->empty() && line->back() == '\r') line->pop_back();
-        buffer_.erase(0, end + 1);
-        return true;
-      }
+    auto const deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::size_t end;
+    while ((end = buffer_.find('\n')) == std::string::npos) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (!running_ || left <= 0) return false;
-      char chunk[256];
-      long n = ReadSome(chunk, sizeof chunk, static_cast<int>(left));
-      if (n < 0) return false;
-      buffer_.append(chunk, static_cast<std::size_t>(n));
+      if (!started() || left <= 0 || !ReadSome(static_cast<int>(left))) return false;
     }
+    *line = buffer_.substr(0, end > 0 && buffer_[end - 1] == '\r' ? end - 1 : end);
+    buffer_.erase(0, end + 1);
+    return true;
   }
 
   void Send(std::string const& line) {
-    std::string text = line + "\n";
-    if (!WriteAll(text)) ADD_FAILURE() << "could not write to the child";
+    if (!Write(line + "\n")) ADD_FAILURE() << "could not write to the child";
   }
 
   // Closes the child's input and waits for it to end: its exit status, or -1
@@ -75,6 +66,8 @@ class ChildProcess {
 
  private:
   using Clock = std::chrono::steady_clock;
+  unsigned long id_ = 0;
+  std::string buffer_;
 
 #if defined(_WIN32)
   void Start(std::vector<std::string> const& argv, void const*) {
@@ -101,25 +94,27 @@ class ChildProcess {
       process_ = info.hProcess;
       id_ = info.dwProcessId;
       CloseHandle(info.hThread);
-      running_ = true;
     }
     CloseHandle(child_in);
     CloseHandle(child_out);
   }
-  long ReadSome(char* chunk, unsigned long size, int timeout_ms) {
-    DWORD start = GetTickCount(), available = 0;
-    while (PeekNamedPipe(from_child_, nullptr, 0, nullptr, &available, nullptr) && available == 0) {
-      if (GetTickCount() - start >= static_cast<DWORD>(timeout_ms)) return 0;
-      Sleep(20);
+  // Appends what the child has written; false once it has gone.
+  bool ReadSome(int timeout_ms) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(from_child_, nullptr, 0, nullptr, &available, nullptr)) return false;
+    if (available == 0) {
+      Sleep(static_cast<DWORD>(std::min(timeout_ms, 20)));
+      return true;
     }
+    char chunk[256];
     DWORD n = 0;
-    if (available == 0 || !ReadFile(from_child_, chunk, std::min<DWORD>(available, size), &n, nullptr)) return -1;
-    return static_cast<long>(n);
+    if (!ReadFile(from_child_, chunk, std::min<DWORD>(available, sizeof chunk), &n, nullptr)) return false;
+    buffer_.append(chunk, n);
+    return true;
   }
-  bool WriteAll(std::string const& text) {
+  bool Write(std::string const& text) {
     DWORD written = 0;
-    return to_child_ != nullptr &&
-           WriteFile(to_child_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+    return WriteFile(to_child_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size();
   }
 
@@ -135,8 +130,8 @@ class ChildProcess {
       close(in[1]);
       return;
     }
-    pid_ = fork();
-    if (pid_ == 0) {
+    pid_t const pid = fork();
+    if (pid == 0) {
       dup2(in[0], 0);
       dup2(out[1], 1);
       if (body != nullptr) {
@@ -156,23 +151,19 @@ class ChildProcess {
     close(out[1]);
     to_child_ = in[1];
     from_child_ = out[0];
-    if (pid_ < 0) {
-      Finish(0);
-      return;
-    }
     Inputs().push_back(to_child_);
-    id_ = static_cast<unsigned long>(pid_);
-    running_ = true;
+    if (pid > 0) id_ = static_cast<unsigned long>(pid);
   }
-  long ReadSome(char* chunk, unsigned long size, int timeout_ms) {
+  bool ReadSome(int timeout_ms) {
     pollfd p{from_child_, POLLIN, 0};
-    int ready = poll(&p, 1, timeout_ms);
-    if (ready <= 0) return ready == 0 || errno == EINTR ? 0 : -1;
-    ssize_t n = read(from_child_, chunk, size);
-    return n > 0 ? static_cast<long>(n) : -1;
+    if (poll(&p, 1, timeout_ms) <= 0) return true;  // the caller's deadline decides
+    char chunk[256];
+    ssize_t n = read(from_child_, chunk, sizeof chunk);
+    if (n > 0) buffer_.append(chunk, static_cast<std::size_t>(n));
+    return n > 0;
   }
-  bool WriteAll(std::string const& text) {
-    return to_child_ >= 0 && write(to_child_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  bool Write(std::string const& text) {
+    return write(to_child_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
   // The parent's ends of the live children's input pipes.
   static std::vector<int>& Inputs() {
@@ -180,62 +171,52 @@ class ChildProcess {
     return fds;
   }
 
-  pid_t pid_ = -1;
   int to_child_ = -1;
   int from_child_ = -1;
 #endif
-  bool running_ = false;
-  unsigned long id_ = 0;
-  std::string buffer_;
 };
 
 #if defined(_WIN32)
 inline int ChildProcess::Finish(int timeout_ms) {
-  if (to_child_ != nullptr) CloseHandle(to_child_);
-  to_child_ = nullptr;
   int result = -1;
-  if (process_ != nullptr) {
-    if (WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0) {
-      DWORD code = 0;
-      if (GetExitCodeProcess(process_, &code)) result = static_cast<int>(code);
-    } else {
-      TerminateProcess(process_, 255);
-      WaitForSingleObject(process_, 10000);
-    }
-    CloseHandle(process_);
-    process_ = nullptr;
+  if (to_child_ != nullptr) CloseHandle(to_child_);
+  if (process_ != nullptr && WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    if (GetExitCodeProcess(process_, &code)) result = static_cast<int>(code);
+  } else if (process_ != nullptr) {
+    TerminateProcess(process_, 255);
+    WaitForSingleObject(process_, 10000);
   }
-  if (from_child_ != nullptr) CloseHandle(from_child_);
-  from_child_ = nullptr;
-  running_ = false;
+  for (HANDLE h : {process_, from_child_}) {
+    if (h != nullptr) CloseHandle(h);
+  }
+  process_ = to_child_ = from_child_ = nullptr;
+  id_ = 0;
   return result;
 }
 #else
 inline int ChildProcess::Finish(int timeout_ms) {
-  if (to_child_ >= 0) {
-    close(to_child_);
-    std::erase(Inputs(), to_child_);
-  }
-  to_child_ = -1;
   int result = -1;
-  if (pid_ > 0) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  if (to_child_ >= 0) close(to_child_);
+  std::erase(Inputs(), to_child_);
+  if (id_ != 0) {
+    pid_t const pid = static_cast<pid_t>(id_);
+    auto const deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     int status = 0;
     pid_t done = 0;
-    while ((done = waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
+    while ((done = waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (done == 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-    } else if (done == pid_ && WIFEXITED(status)) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    } else if (done == pid && WIFEXITED(status)) {
       result = WEXITSTATUS(status);
     }
   }
-  pid_ = -1;
   if (from_child_ >= 0) close(from_child_);
-  from_child_ = -1;
-  running_ = false;
+  to_child_ = from_child_ = -1;
+  id_ = 0;
   return result;
 }
 
@@ -243,7 +224,15 @@ inline int ChildProcess::Finish(int timeout_ms) {
 // what it holds until Release() (or the parent's exit) ends its input.
 class HoldingChild : public ChildProcess {
  public:
-  explicit HoldingChild(std::function<bool()> const& hold) : ChildProcess(Body(hold)) {
+  explicit HoldingChild(std::function<bool()> const& hold)
+      : ChildProcess(std::function<int()>([hold] {
+          bool const held = hold();
+          if (write(1, held ? "held\n" : "failed\n", held ? 5 : 7) < 0) return 1;
+          char byte;
+          while (read(0, &byte, 1) > 0) {
+          }
+          return 0;
+        })) {
     std::string line;
     held_ = ReadLine(&line, 10000) && line == "held";
   }
@@ -256,16 +245,6 @@ class HoldingChild : public ChildProcess {
   }
 
  private:
-  static std::function<int()> Body(std::function<bool()> const& hold) {
-    return [hold] {
-      bool const held = hold();
-      if (write(1, held ? "held\n" : "failed\n", held ? 5 : 7) < 0) return 1;
-      char byte;
-      while (read(0, &byte, 1) > 0) {
-      }
-      return 0;
-    };
-  }
   bool held_ = false;
 };
 #endif

@@ -24,6 +24,8 @@
 #include <string>
 #include <utility>
 
+#include "brindle/astring.h"
+
 namespace brindle::testing {
 
 // The stream buffer's read position (stream state aside).
@@ -32,8 +34,9 @@ inline std::size_t ReadPosition(std::istream& in) {
 }
 
 // A stream buffer over a text that hands it out `chunk` characters at a time
-// (so scans meet the end of the get area often), and throws from underflow
-// once the read position reaches `throw_at`.
+// (so scans meet the end of the get area often), or with no get area at all
+// when `chunk` is 0 (one character per underflow and uflow), and throws from
+// underflow once the read position reaches `throw_at`.
 class ChunkedBuffer : public std::streambuf {
  public:
   explicit ChunkedBuffer(std::string text, std::size_t chunk, std::size_t throw_at = std::string::npos)
@@ -43,24 +46,30 @@ class ChunkedBuffer : public std::streambuf {
   }
 
  protected:
-  int_type underflow() override {
+  int_type underflow() override { return Next(false); }
+  int_type uflow() override { return chunk_ == 0 ? Next(true) : std::streambuf::uflow(); }
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+    if (off != 0 || dir != std::ios_base::cur) return pos_type(off_type(-1));
+    return pos_type(static_cast<off_type>(Position()));
+  }
+
+ private:
+  std::size_t Position() const { return chunk_ == 0 ? pos_ : static_cast<std::size_t>(gptr() - eback()); }
+  int_type Next(bool take) {
     if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
-    std::size_t pos = static_cast<std::size_t>(gptr() - eback());
+    std::size_t const pos = Position();
     if (pos >= throw_at_) throw std::runtime_error("stream buffer failure");
     if (pos >= text_.size()) return traits_type::eof();
+    if (chunk_ == 0) return traits_type::to_int_type(text_[take ? pos_++ : pos_]);
     char* base = text_.data();
     setg(base, base + pos, base + std::min(text_.size(), pos + chunk_));
     return traits_type::to_int_type(*gptr());
   }
-  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
-    if (off != 0 || dir != std::ios_base::cur) return pos_type(off_type(-1));
-    return pos_type(static_cast<off_type>(gptr() - eback()));
-  }
 
- private:
   std::string text_;
   std::size_t chunk_;
   std::size_t throw_at_;
+  std::size_t pos_ = 0;
 };
 
 // Departure: the whole piece, NUL bytes dropped.
@@ -116,6 +125,73 @@ inline std::istream& ReferenceReadToken(std::istream& in, std::string const& inp
   }
   in.width(0);  // the library leaves the width at 0 whatever happened
   return in;
+}
+
+// A whole input read by the library and by the reference side by side.
+struct ReadPlan {
+  std::string input;
+  unsigned int reader = 0;  // 0: read_to_delim(delim), 1: read_line, 2: read_token, 3: each in turn
+  char delim = '\n';
+  std::size_t chunk = 1;  // characters per get area on the library's side; 0: none
+  bool skipws = true;
+  std::size_t throw_at = std::string::npos;
+  std::ios_base::iostate exceptions = std::ios_base::goodbit;
+};
+
+// "" when every read of the plan gives the same text, state, position and
+// exception on both sides, a read that ends normally leaves the capacity
+// the rule's for its length, and what it read is the input it consumed less
+// the delimiter taken (or the whitespace skipped before a token) and NUL
+// bytes; else the first difference.
+inline std::string CompareReads(ReadPlan const& plan) {
+  ChunkedBuffer ours_buffer(plan.input, plan.chunk, plan.throw_at);
+  // The reference puts characters back, which a buffer without a get area
+  // cannot take; its reading is the same whatever the get area.
+  ChunkedBuffer theirs_buffer(plan.input, plan.chunk == 0 ? 1 : plan.chunk, plan.throw_at);
+  std::istream ours(&ours_buffer), theirs(&theirs_buffer);
+  for (std::istream* in : {&ours, &theirs}) {
+    if (!plan.skipws) *in >> std::noskipws;
+    in->exceptions(plan.exceptions);
+  }
+  AString text;  // kept from read to read, so that its block is reused
+  std::string expected;
+  for (unsigned int step = 0; step < 512; ++step) {
+    unsigned int const reader = plan.reader == 3 ? step % 3 : plan.reader;
+    char const delim = reader == 0 ? plan.delim : '\n';
+    std::size_t const before = ReadPosition(ours);
+    bool ours_threw = false, theirs_threw = false;
+    try {
+      reader == 2 ? text.read_token(ours) : reader == 1 ? text.read_line(ours) : text.read_to_delim(ours, delim);
+    } catch (...) {
+      ours_threw = true;
+    }
+    try {
+      reader == 2 ? ReferenceReadToken(theirs, plan.input, expected) : ReferenceReadToDelim(theirs, delim, expected);
+    } catch (...) {
+      theirs_threw = true;
+    }
+    std::size_t const after = ReadPosition(ours);
+    std::string const what = "read " + std::to_string(step) + " of " + std::to_string(text.length()) + " \"" +
+                             std::string(text.c_str()).substr(0, 40) + "\": ";
+    if (expected != text.c_str() || ours.rdstate() != theirs.rdstate() || after != ReadPosition(theirs) ||
+        ours_threw != theirs_threw) {
+      return what + "the reference read " + std::to_string(expected.size()) + " to " +
+             std::to_string(ReadPosition(theirs)) + ", state " + std::to_string(theirs.rdstate()) + " vs " +
+             std::to_string(ours.rdstate()) + (theirs_threw ? ", threw" : "");
+    }
+    if (!ours_threw) {
+      if (text.reserve() != AString(text.c_str()).reserve() || (text.length() == 0) != (text.is_null() == 1)) {
+        return what + "capacity " + std::to_string(text.reserve());
+      }
+      std::string consumed = plan.input.substr(before, after - before);
+      if (reader == 2 && plan.skipws) consumed.erase(0, consumed.find_first_not_of(" \t\n\v\f\r"));
+      if (reader != 2 && ours.good() && !consumed.empty() && consumed.back() == delim) consumed.pop_back();
+      std::erase(consumed, '\0');
+      if (consumed != text.c_str()) return what + "not the input consumed";
+    }
+    if (!ours.good() || ours_threw) break;
+  }
+  return "";
 }
 
 }  // namespace brindle::testing

@@ -1,10 +1,14 @@
 // A reference model of AString storage, written straight from the rules of
 // each operation (the temporary-string steps of insert included), with
-// std::string for the text. Used by the property test and the fuzz target.
+// std::string for the text, and the operations that drive a string and the
+// model side by side: from a seeded generator in the property test, from the
+// fuzzer's input in the fuzz target.
 #ifndef BRINDLE_TESTS_TEXT_STRING_MODEL_H
 #define BRINDLE_TESTS_TEXT_STRING_MODEL_H
 
+#include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "brindle/astring.h"
@@ -113,6 +117,98 @@ inline std::string Mismatch(AString const& s, StringModel const& m) {
   if (!m.text.empty() && s.c_str()[s.length()] != '\0') why += " terminator";
   if (m.text.empty() && s.c_str() != &AString::empty_text) why += " empty text pointer";
   return why;
+}
+
+// The bytes that choose operations and their arguments: a fuzzer's input,
+// or an endless seeded sequence.
+class OpSource {
+ public:
+  OpSource(std::uint8_t const* data, std::size_t size) : data_(data), size_(size) {}
+  explicit OpSource(std::uint32_t seed) : rng_(seed), endless_(true) {}
+  bool empty() const { return !endless_ && pos_ >= size_; }
+  std::uint8_t Byte() {
+    if (endless_) return static_cast<std::uint8_t>(rng_());
+    return pos_ < size_ ? data_[pos_++] : 0;
+  }
+  // A position about a length: within it, just past it, or near npos.
+  unsigned int Position(unsigned int length) {
+    std::uint8_t b = Byte();
+    return b >= 0xF0 ? AString::npos - (b & 0x0F) : b % (length + 3);
+  }
+  std::string Text() {
+    std::string t(Byte() % 4 == 0 ? Byte() % 90 : Byte() % 12, ' ');
+    for (char& c : t) c = static_cast<char>(Byte() | 1);  // no NUL inside
+    return t;
+  }
+
+ private:
+  std::uint8_t const* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t pos_ = 0;
+  std::mt19937 rng_;
+  bool endless_ = false;
+};
+
+// Applies one operation, chosen by `in`, to the string and to the model;
+// returns the operation's number. Self-reference and changes of the growth
+// settings included.
+inline int Step(AString& s, StringModel& m, OpSource& in) {
+  if (m.text.size() > 1 << 16) {  // a string appended to itself doubles: keep memory bounded
+    s.clear();
+    m.Clear();
+  }
+  std::uint8_t const op = in.Byte();
+  bool const self = (op & 0x80) != 0 && !m.text.empty();
+  std::string const text = self ? m.text : in.Text();
+  char const* p = self ? s.c_str() : ((op & 0x70) == 0x70 ? nullptr : text.c_str());
+  char const* p_model = p == nullptr ? nullptr : text.c_str();
+  unsigned int const pos = in.Position(static_cast<unsigned int>(text.size()));
+  unsigned int const len = in.Position(40);
+  unsigned int const at = in.Position(s.length());
+  char const c = static_cast<char>(in.Byte() % 8 == 0 ? 0 : 'A' + in.Byte() % 26);
+  switch (op & 0x0F) {
+    case 0: s.assign(c, len % 300); m.Assign(c, len % 300); break;
+    case 1: s.assign(p, pos, len); m.Assign(StringModel::Take(p_model, pos, len)); break;
+    case 2: s.append(c, len % 300); m.Append(c, len % 300); break;
+    case 3: s.append(p, pos, len); m.Append(StringModel::Take(p_model, pos, len)); break;
+    case 4: s.prepend(c, len % 300); m.Prepend(c, len % 300); break;
+    case 5: s.prepend(p, pos, len); m.Prepend(StringModel::Take(p_model, pos, len)); break;
+    case 6:
+      if (self) {
+        s.insert(at, s, pos, len);
+      } else {
+        s.insert(at, AString(text.c_str()), pos, len);
+      }
+      m.Insert(at, text, pos, len);
+      break;
+    case 7: s.remove(at, len); m.Remove(at, len); break;
+    case 8: {  // copies are sized by their own length
+      AString copy(s);
+      s = (op & 0x10) != 0 ? copy : AString(std::move(copy));
+      m.Assign(std::string(m.text));
+      break;
+    }
+    case 9: s.clear(); m.Clear(); break;
+    case 10: s += p; m.Append(StringModel::Take(p_model, 0, AString::npos)); break;
+    case 11:
+      AString::initial_capacity(pos);
+      AString::resize_increment(len * 4);
+      break;
+    case 12: {  // a number is appended as its default text
+      int const number = static_cast<int>(in.Byte() << 8 | in.Byte()) - 30000;
+      s << number;
+      m.Append(std::to_string(number));
+      break;
+    }
+    default:  // writes reach only the characters there are
+      if (c == '\0') break;
+      s[at] = c;
+      s.put_at(len, c);
+      if (at < m.text.size()) m.text[at] = c;
+      if (len < m.text.size()) m.text[len] = c;
+      break;
+  }
+  return op & 0x0F;
 }
 
 }  // namespace brindle::testing

@@ -41,91 +41,15 @@ TEST_F(GrowthSettings, LoadTimeRuleAndClampedSettings) {
 }
 
 // Random sequences of operations, each checked against the reference model:
-// text, length and the exact capacity after every step, self-reference and
-// setting changes included.
+// text, length and the exact capacity after every step.
 TEST_F(GrowthSettings, AgreesWithTheModel) {
-  std::mt19937 rng(20261206);
-  auto pick = [&](unsigned int n) { return static_cast<unsigned int>(rng() % n); };
-  auto position = [&](unsigned int length) -> unsigned int {
-    switch (pick(6)) {
-      case 0: return npos;
-      case 1: return length;
-      case 2: return length + 1 + pick(3);
-      default: return length == 0 ? 0 : pick(length);
-    }
-  };
-  auto random_text = [&]() {
-    std::string t(pick(4) == 0 ? pick(80) : pick(12), ' ');
-    for (char& c : t) c = static_cast<char>('a' + pick(26));
-    return t;
-  };
-
-  for (int run = 0; run < 200; ++run) {
+  brindle::testing::OpSource in(20261206);
+  for (int run = 0; run < 300; ++run) {
     AString s;
     StringModel m;
     for (int step = 0; step < 60; ++step) {
-      std::string source = random_text();
-      bool self = pick(4) == 0 && !m.text.empty();
-      char const* p = self ? s.c_str() : (pick(10) == 0 ? nullptr : source.c_str());
-      std::string p_text = self ? m.text : (p ? source : std::string());
-      char const* p_model = p == nullptr ? nullptr : p_text.c_str();
-      unsigned int pos = position(static_cast<unsigned int>(p_text.size()));
-      unsigned int len = pick(3) == 0 ? npos : pick(20);
-      char c = pick(8) == 0 ? '\0' : static_cast<char>('A' + pick(26));
-      unsigned int count = pick(40);
-      int op = static_cast<int>(pick(13));
-      switch (op) {
-        case 0: s.assign(c, count); m.Assign(c, count); break;
-        case 1: s.assign(p, pos, len); m.Assign(StringModel::Take(p_model, pos, len)); break;
-        case 2: s.append(c, count); m.Append(c, count); break;
-        case 3: s.append(p, pos, len); m.Append(StringModel::Take(p_model, pos, len)); break;
-        case 4: s.prepend(c, count); m.Prepend(c, count); break;
-        case 5: s.prepend(p, pos, len); m.Prepend(StringModel::Take(p_model, pos, len)); break;
-        case 6: {
-          unsigned int at = position(s.length());
-          if (self) {
-            s.insert(at, s, pos, len);
-          } else {
-            s.insert(at, AString(source.c_str()), pos, len);
-          }
-          m.Insert(at, self ? m.text : source, pos, len);
-          break;
-        }
-        case 7: {
-          unsigned int at = position(s.length());
-          s.remove(at, len);
-          m.Remove(at, len);
-          break;
-        }
-        case 8: {  // copies are sized by their own length
-          AString copy(s);
-          s = pick(2) == 0 ? copy : AString(std::move(copy));
-          m.Assign(m.text);
-          break;
-        }
-        case 9:
-          if (pick(4) == 0) s.clear(), m.Clear();
-          break;
-        case 10:
-          AString::initial_capacity(pick(80));
-          AString::resize_increment(pick(140));
-          break;
-        case 11: {  // numbers are appended as their default text
-          int number = static_cast<int>(rng() % 200001) - 100000;
-          s << number;
-          m.Append(std::to_string(number));
-          break;
-        }
-        case 12: {  // writes reach only the characters there are
-          unsigned int at = position(s.length());
-          if (c == '\0') break;
-          s[at] = c;
-          if (at < m.text.size()) m.text[at] = c;
-          break;
-        }
-      }
-      std::string why = Mismatch(s, m);
-      ASSERT_EQ(why, "") << "run " << run << " step " << step << " op " << op;
+      int const op = brindle::testing::Step(s, m, in);
+      ASSERT_EQ(Mismatch(s, m), "") << "run " << run << " step " << step << " op " << op;
     }
   }
 }
