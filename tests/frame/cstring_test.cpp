@@ -28,9 +28,11 @@ TEST(CStringTest, CountsCopiesAndRanges) {
   EXPECT_STREQ(static_cast<char const*>(CString()), "");
   c.Format("%s  status: %d line: %d", "msg", 0, 62);
   EXPECT_EQ(c, "msg  status: 0 line: 62");
-  c.Format("%5000d", 7);
-  EXPECT_EQ(c.GetLength(), 5000);
-  EXPECT_EQ(c[4999], '7');
+  for (int width : {255, 256, 257, 5000}) {  // about the size of a first, fixed buffer
+    c.Format("%*d", width, 7);
+    EXPECT_EQ(c.GetLength(), width);
+    EXPECT_EQ(c[width - 1], '7');
+  }
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST(AFileTest, ExistsAndIsLockedOnDisk) {
     EXPECT_EQ(file.Exists(), row.exists) << row.path;
     EXPECT_EQ(file.IsLocked(), row.is_locked) << row.path;
   }
-  EXPECT_FALSE(brindle::testing::PathExists(scratch / "missing"));  // the test created nothing
+  EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));  // the test created nothing
   EXPECT_EQ(ReadAll(plain) + ReadAll(read_only), "contents staykept");
 }
 

@@ -3,14 +3,10 @@
 #define BRINDLE_TESTS_FS_SCRATCH_H
 
 #include <atomic>
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,9 +18,7 @@ namespace brindle::testing {
 
 // `text` with each '/' in the platform's separator.
 inline std::string Native(std::string text) {
-  for (char& c : text) {
-    if (c == '/') c = brindle::kPathSeparator;
-  }
+  for (char& c : text) c = c == '/' ? brindle::kPathSeparator : c;
   return text;
 }
 
@@ -35,22 +29,24 @@ inline void SetMode(std::string const& path, unsigned int mode) {
   std::filesystem::permissions(path, static_cast<std::filesystem::perms>(mode & 07777), ignored);
 }
 
+inline std::string ReadAll(std::string const& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // A fresh directory in the system's temporary folder, removed with
 // everything in it.
 class ScratchDir {
  public:
   ScratchDir() {
     static std::atomic<unsigned int> serial{0};
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    for (int attempt = 0; attempt < 100 && path_.empty() && !error; ++attempt) {
-      std::filesystem::path dir = base / ("brindle-fs-" + std::to_string(ProcessId()) + "-" + std::to_string(serial++));
-      if (std::filesystem::create_directory(dir, error)) path_ = dir.string();
-    }
-    EXPECT_FALSE(path_.empty()) << "no scratch directory: " << error.message();
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("brindle-fs-" + std::to_string(ProcessId()) + "-" + std::to_string(serial++));
+    std::filesystem::remove_all(dir);  // left by an earlier process of the same number
+    EXPECT_TRUE(std::filesystem::create_directory(dir)) << dir;
+    path_ = dir.string();
   }
   ~ScratchDir() {
-    if (path_.empty()) return;
     std::error_code ignored;
     // Permissions a test took away must not keep anything from being removed.
     for (auto const& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
@@ -75,17 +71,6 @@ class ScratchDir {
  private:
   std::string path_;
 };
-
-inline std::string ReadAll(std::string const& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline bool PathExists(std::string const& path) {
-  std::error_code ignored;
-  return std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found &&
-         !ignored;
-}
 
 }  // namespace brindle::testing
 

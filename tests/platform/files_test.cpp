@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@
 namespace {
 
 using brindle::testing::HoldingChild;
-using brindle::testing::PathExists;
+
 using brindle::testing::ReadAll;
 using brindle::testing::ScratchDir;
 
@@ -84,7 +85,7 @@ TEST(CreateFile, Dispositions) {
     if (handle != INVALID_HANDLE_VALUE) {
       EXPECT_TRUE(CloseHandle(handle));
     }
-    EXPECT_EQ(PathExists(name), row.contents != nullptr);
+    EXPECT_EQ(std::filesystem::exists(name), row.contents != nullptr);
     if (row.contents != nullptr) {
       EXPECT_EQ(ReadAll(name), row.contents);
     }
@@ -99,7 +100,7 @@ TEST(CreateFile, MissingPathsDirectoriesFifosAndReadOnlyFiles) {
   EXPECT_EQ(Open(scratch / "file/below", GENERIC_READ, 0), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(Open(scratch / "no-dir/new", GENERIC_WRITE, 0, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(PathExists(scratch / "no-dir"));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "no-dir"));
   EXPECT_EQ(CreateFileA(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
   for (DWORD access : {GENERIC_READ, GENERIC_WRITE}) {
     EXPECT_EQ(Open(scratch.path(), access, 0), INVALID_HANDLE_VALUE);
