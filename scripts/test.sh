@@ -96,4 +96,18 @@ if [ "${BRINDLE_WINDOWS:-1}" != 0 ]; then
   sh "$root/scripts/windows.sh"
 fi
 
+# The size of the tests against the library, in non-blank lines that are not
+# whole-line // comments: the project keeps it at or below a third, so new
+# tests replace what they subsume (DEVELOPERS.md). Printed, never enforced.
+count_lines() {
+  for d in "$@"; do
+    find "$root/$d" -type f \( -name '*.c' -o -name '*.cc' -o -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \
+      -o -name '*.x' -o -name '*.in' \) -exec cat {} +
+  done | grep -v '^[[:space:]]*$' | grep -cv '^[[:space:]]*//'
+}
+tests=$(count_lines tests fuzz)
+library=$(count_lines include frame text calendar bits geometry fs rpc platform)
+awk -v t="$tests" -v l="$library" \
+  'BEGIN { printf "test size: %d lines of tests and fuzz targets, %d of library: %.2f (kept at or below 0.33)\n", t, l, t / l }'
+
 echo "all suites passed"
