@@ -66,6 +66,9 @@ TEST(MemFile, AttachedBufferIsFixed) {
   EXPECT_THROW(file.Write(bytes, 3), CFileException);
   EXPECT_EQ(file.Detach(), bytes);
   EXPECT_EQ(file.GetLength(), 0u);
+  file.Write(two, 2);  // a detached file starts again with a block of its own
+  EXPECT_EQ(file.GetLength(), 2u);
+  std::free(file.Detach());
 }
 
 }  // namespace

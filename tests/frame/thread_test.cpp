@@ -22,13 +22,26 @@ TEST(Thread, BeginThreadRunsTheProcedureAndOnlyAtOnce) {
   EXPECT_EQ(ran.load(), 42);
   EXPECT_EQ(AfxBeginThread(Worker, nullptr, 0, 0, 4 /* suspended */), nullptr);
   EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr);
+}
+
+TEST(Exceptions, ThrownByValueWithTheirMessages) {
+  char text[64];
   try {
     AfxThrowUserException();
   } catch (CException& e) {
-    char text[64];
-    EXPECT_TRUE(e.GetErrorMessage(text, sizeof text));
     EXPECT_NE(dynamic_cast<CUserException*>(&e), nullptr);
+    EXPECT_FALSE(e.GetErrorMessage(nullptr, 10) || e.GetErrorMessage(text, 0));
   }
+  UINT help = 7;
+  for (auto [cause, message] : std::initializer_list<std::pair<int, char const*>>{
+           {CArchiveException::none, "No archive error."},
+           {CArchiveException::badSchema, "Unexpected schema in archive."},
+           {-1, "An unspecified archive error occurred."},
+           {CArchiveException::badSchema + 1, "An unspecified archive error occurred."}}) {
+    EXPECT_TRUE(CArchiveException(cause).GetErrorMessage(text, sizeof text, &help));
+    EXPECT_STREQ(text, message);
+  }
+  EXPECT_EQ(help, 0u);
 }
 
 }  // namespace

@@ -60,9 +60,13 @@ TEST(StringResources, LookupIsByModule) {
   char untouched = '#';
   EXPECT_EQ(LoadStringA(nullptr, 2, &untouched, 0) + LoadStringA(nullptr, 2, nullptr, 10), 0);
   EXPECT_EQ(untouched, '#');
-  brindle::StringTable on_stack = {{4242, "on the stack"}};
-  EXPECT_STREQ(on_stack.Find(4242), "on the stack");
-  EXPECT_EQ(Load(nullptr, 4242), "");
+  {
+    brindle::StringTable on_stack = {{4242, "on the stack"}};
+    EXPECT_STREQ(on_stack.Find(4242), "on the stack");
+    EXPECT_EQ(on_stack.Find(1), nullptr);
+    EXPECT_EQ(Load(nullptr, 4242), "");
+  }
+  EXPECT_EQ(Load(nullptr, 5), "from a second table");  // the others stay registered
 #endif
 }
 
