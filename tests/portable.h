@@ -20,24 +20,33 @@
 
 namespace brindle::testing {
 
+// SetEnv removes the variable when `value` is null; LoadModule gives null
+// on failure, UnloadModule true on success.
 #if defined(_WIN32)
 inline constexpr bool kWindows = true;
+inline void SetEnv(char const* name, char const* value) { _putenv_s(name, value != nullptr ? value : ""); }
+inline int ProcessId() { return _getpid(); }
+inline std::string ProgramPath() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(path, n < MAX_PATH ? n : 0);
+}
+inline HINSTANCE LoadModule(char const* path) { return LoadLibraryA(path); }
+inline bool UnloadModule(HINSTANCE module) { return FreeLibrary(module) != 0; }
 #else
 inline constexpr bool kWindows = false;
-#endif
-
-// Sets the environment variable `name`, or removes it when `value` is null.
 inline void SetEnv(char const* name, char const* value) {
-#if defined(_WIN32)
-  _putenv_s(name, value != nullptr ? value : "");  // an empty value removes it
-#else
   if (value != nullptr) {
     setenv(name, value, 1);
   } else {
     unsetenv(name);
   }
-#endif
 }
+inline int ProcessId() { return static_cast<int>(getpid()); }
+inline std::string ProgramPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+inline HINSTANCE LoadModule(char const* path) { return static_cast<HINSTANCE>(dlopen(path, RTLD_NOW | RTLD_LOCAL)); }
+inline bool UnloadModule(HINSTANCE module) { return dlclose(module) == 0; }
+#endif
 
 // Set by scripts/windows.sh when Wine itself runs under an instruction-set
 // emulator (a kernel without 32-bit support): there two threads running at
@@ -45,43 +54,6 @@ inline void SetEnv(char const* name, char const* value) {
 // skip.
 inline bool EmulatedCpu() { return std::getenv("BRINDLE_EMULATED_CPU") != nullptr; }
 inline constexpr char kEmulatedCpuSkip[] = "racing threads crash the CPU emulator under Wine";
-
-inline int ProcessId() {
-#if defined(_WIN32)
-  return _getpid();
-#else
-  return static_cast<int>(getpid());
-#endif
-}
-
-// The full path of the running program.
-inline std::string ProgramPath() {
-#if defined(_WIN32)
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n < MAX_PATH ? n : 0);
-#else
-  return std::filesystem::read_symlink("/proc/self/exe").string();
-#endif
-}
-
-// Loads the module (shared library or DLL) at `path`; null on failure.
-inline HINSTANCE LoadModule(char const* path) {
-#if defined(_WIN32)
-  return LoadLibraryA(path);
-#else
-  return static_cast<HINSTANCE>(dlopen(path, RTLD_NOW | RTLD_LOCAL));
-#endif
-}
-
-// Unloads a module from LoadModule(); true on success.
-inline bool UnloadModule(HINSTANCE module) {
-#if defined(_WIN32)
-  return FreeLibrary(module) != 0;
-#else
-  return dlclose(module) == 0;
-#endif
-}
 
 }  // namespace brindle::testing
 
