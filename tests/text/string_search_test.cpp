@@ -31,6 +31,10 @@ TEST(StringSearch, NullEmptyAndCheckValues) {
   AString run("abcd");
   run.replace(1, 2, run);  // what the string held before the removal
   EXPECT_STREQ(run.c_str(), "aabcdd");
+  AString nul_pattern("a-b"), text("xaybzab");
+  nul_pattern.put_at(1, '\0');  // a pattern holding a NUL: found up to it, removed whole
+  EXPECT_EQ(text.replace(nul_pattern, AString("R"), npos), 2);
+  EXPECT_STREQ(text.c_str(), "xRzR");
 }
 
 // --- Differential test against the rules, written out plainly -----------------
