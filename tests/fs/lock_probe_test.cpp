@@ -1,0 +1,112 @@
+// AFile::GetLockState from real holders, and a probe that nothing it looks
+// at notices.
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "brindle/fs.h"
+#include "platform/platform.h"
+#include "tests/fs/scratch.h"
+
+namespace {
+
+HANDLE Open(std::string const& path, DWORD access) {
+  return CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+AFile::LockState StateOf(std::string const& path) { return AFile(CString(path.c_str())).GetLockState(); }
+
+// This program, started as another process by the test below, holds the file
+// named in BRINDLE_HOLD with share mode 0 until its input ends.
+[[maybe_unused]] int const holder = [] {
+  char const* path = std::getenv("BRINDLE_HOLD");
+  if (path == nullptr) return 0;
+  std::puts(Open(path, GENERIC_READ) != INVALID_HANDLE_VALUE ? "held" : "failed");
+  std::fflush(stdout);
+  while (std::getchar() != EOF) {
+  }
+  std::exit(0);
+}();
+
+TEST(LockProbe, EachReasonFromARealHolder) {
+  brindle::testing::ScratchDir scratch;
+  std::string const mine = scratch.File("mine", "x"), theirs = scratch.File("theirs", "x");
+  std::string const read_only = scratch.File("read-only", "x", 0444);
+  HANDLE const own = Open(mine, GENERIC_READ);
+  brindle::testing::SetEnv("BRINDLE_HOLD", theirs.c_str());
+  brindle::testing::ChildProcess other({brindle::testing::ProgramPath()});
+  brindle::testing::SetEnv("BRINDLE_HOLD", nullptr);
+  std::string line;
+  ASSERT_TRUE(other.ReadLine(&line, 120000) && line == "held" && own != INVALID_HANDLE_VALUE) << line;
+  // Wine run by root opens a read-only file for writing: the system's word stands.
+  HANDLE const writer = brindle::testing::kWindows ? Open(read_only, GENERIC_WRITE) : INVALID_HANDLE_VALUE;
+  bool const writes_read_only = writer != INVALID_HANDLE_VALUE && CloseHandle(writer);
+  struct Row { std::string path; AFile::LockState state; int is_locked; };
+  for (Row const& row : {
+           Row{scratch / "missing", AFile::Missing, 1},
+           Row{scratch.path(), AFile::Directory, 1},
+           Row{read_only, writes_read_only ? AFile::Free : AFile::NotWritable, writes_read_only ? 1 : 0},
+           Row{theirs, AFile::HeldByOtherProcess, 0},
+           Row{mine, AFile::HeldByThisProcess, 0},
+           Row{scratch.File("free", "x"), AFile::Free, 1},
+       }) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(StateOf(row.path), row.state);
+    EXPECT_EQ(AFile(CString(row.path.c_str())).IsLocked(), row.is_locked);
+  }
+  EXPECT_TRUE(CloseHandle(own));
+  EXPECT_EQ(other.Finish(30000), 0);
+  EXPECT_EQ(StateOf(mine), AFile::Free);
+  EXPECT_EQ(StateOf(theirs), AFile::Free);
+}
+
+#if !defined(_WIN32)
+// No inotify watcher, lease holder in another process, fcntl() lock of this
+// process or blocked reader of a FIFO notices a probe.
+TEST(LockProbe, NothingProbedNotices) {
+  brindle::testing::ScratchDir scratch;
+  std::string const leased = scratch.File("leased", "x"), locked = scratch.File("locked", "x");
+  std::string const free = scratch.File("free", "x"), fifo = scratch / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+  // A lease break would end the holder: SIGIO's default action.
+  brindle::testing::HoldingChild lessee([&] { return fcntl(open(leased.c_str(), O_RDONLY), F_SETLEASE, F_RDLCK) == 0; });
+  brindle::testing::ChildProcess reader([&] { return open(fifo.c_str(), O_RDONLY) >= 0 && write(1, "woken\n", 6); });
+  struct flock lock{F_WRLCK, SEEK_SET, 0, 0, 0};
+  int const own = open(locked.c_str(), O_RDWR), watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_TRUE(lessee.held() && fcntl(own, F_SETLK, &lock) == 0);
+  for (std::string const& path : {leased, locked, free}) {
+    ASSERT_GE(inotify_add_watch(watcher, path.c_str(), IN_ALL_EVENTS), 0);
+  }
+  for (int round = 0; round < 20; ++round) {  // until the reader surely waits in its open()
+    EXPECT_EQ(StateOf(leased), AFile::HeldByOtherProcess);
+    EXPECT_EQ(StateOf(locked), AFile::HeldByThisProcess);
+    EXPECT_EQ(StateOf(free), AFile::Free);
+    EXPECT_EQ(StateOf(fifo), AFile::NotWritable);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  char events[4096];
+  EXPECT_EQ(read(watcher, events, sizeof events), -1);
+  std::string line;
+  EXPECT_FALSE(reader.ReadLine(&line, 200)) << line;
+  brindle::testing::HoldingChild sees_own_lock([&] {
+    struct flock probe{F_WRLCK, SEEK_SET, 0, 0, 0};
+    return fcntl(open(locked.c_str(), O_RDONLY), F_GETLK, &probe) == 0 && probe.l_type == F_WRLCK;
+  });
+  EXPECT_TRUE(sees_own_lock.held());
+  lessee.Release();  // its exit status is 0: no signal ended it
+  reader.Finish(0);
+  close(watcher);
+  close(own);
+}
+#endif  // !_WIN32
+
+}  // namespace
