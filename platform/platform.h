@@ -193,9 +193,11 @@ namespace brindle {
 // ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND for a missing path,
 // ERROR_ACCESS_DENIED for what this process may not write (a directory, a
 // file with no write permission) and ERROR_SHARING_VIOLATION for a file
-// another handle or lock holds. `*held_here` is then true when a handle or
-// lock of this process is among the holders (others may hold it too), and
-// false in every other case. Nothing is left open, and nothing is written.
+// another handle or lock holds, or a running program. `*held_here` is then
+// true when this process is among the holders (others may hold it too): a
+// handle or lock of its own, or the image of its program or a library it
+// runs; false in every other case. Nothing is left open, and nothing is
+// written.
 //
 // On Windows this is that open, closed at once (platform/windows/). On POSIX
 // the file is not opened where the kernel's lock table can tell: no events,

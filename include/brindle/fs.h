@@ -115,8 +115,9 @@ class BRINDLE_API AFile {
                              // write permission, a read-only file system;
                              // on POSIX also a FIFO, socket or device
     HeldByOtherProcess = 4,  // held by other processes only
-    HeldByThisProcess = 5,   // a handle or lock of this process holds it
-                             // (other processes may hold it as well)
+    HeldByThisProcess = 5,   // held by this process (others may hold it as
+                             // well): one of its handles or locks, or the
+                             // program (on Windows, or a DLL) it runs
   };
 
   // GetLockState()
@@ -125,29 +126,30 @@ class BRINDLE_API AFile {
   // and if not, why. Nothing is written, created or left open.
   //
   // On Windows the test is that open (write access, share mode 0), closed
-  // at once; a sharing violation is HeldByThisProcess when one of this
-  // process's own handles to the file takes part in sharing (reads, writes,
-  // runs or may delete it).
+  // at once; a sharing violation is HeldByThisProcess when this process has
+  // the file loaded as its program or a DLL, or holds a handle to it that
+  // takes part in sharing (one that reads, writes, runs or may delete it).
   //
   // On POSIX, where opens do not exclude each other, sharing is seen through
   // advisory locks: the file is held while an open file description has a
   // flock() lock, an fcntl() lock (open-file-description or
-  // process-associated, on any range) or a lease on it, and HeldByThisProcess
-  // when one of this process's descriptors holds one. The file is not
-  // opened: the kernel's lock table tells, so no inotify watcher, lease
-  // holder or FIFO reader notices the test, and this process's own fcntl()
-  // locks stay. A FIFO, socket or device is never opened and reads as
-  // NotWritable. A file with no write permission bit is NotWritable, even
-  // for root. Not seen: a program that opens the file with a plain open()
-  // and takes no lock; a running program's file (which the kernel may
-  // refuse to open for writing); locks of processes in another PID
-  // namespace, other than open-file-description ones; locks that a FUSE file
-  // system keeps in its own server. Where the lock table cannot tell (no
-  // /proc; network and cluster file systems; on btrfs, a file whose inode
-  // number a lock in the same file system carries) the file is opened for
-  // writing with the emulated share mode 0 and closed at once: watchers see
-  // that open, and its close drops this process's own process-associated
-  // fcntl() locks on the file.
+  // process-associated, on any range) or a lease on it, or while a process
+  // runs it as its program (the kernel refuses to write a running program).
+  // The file is not opened: the kernel's lock table and /proc tell, so no
+  // inotify watcher, lease holder or FIFO reader notices the test, and this
+  // process's own fcntl() locks stay. A FIFO, socket or device is never
+  // opened and reads as NotWritable. A file with no write permission bit is
+  // NotWritable, even for root. Not seen: a program that opens the file with
+  // a plain open() and takes no lock; processes this one may not inspect
+  // through /proc (other users', unless running as root) running the file;
+  // locks of processes in another PID namespace, other than
+  // open-file-description ones; locks that a FUSE file system keeps in its
+  // own server. Where the lock table cannot tell (no /proc; network and
+  // cluster file systems; on btrfs, a file whose inode number a lock in the
+  // same file system carries) the file is opened for writing with the
+  // emulated share mode 0 and closed at once: watchers see that open, and
+  // its close drops this process's own process-associated fcntl() locks on
+  // the file.
   LockState GetLockState() const;
 
   // IsLocked()

@@ -16,11 +16,13 @@
 //
 // brindle::ProbeExclusiveWrite() answers for an exclusive write open without
 // opening the file: every lock and lease on a file conflicts with that open,
-// so the kernel's lock table (/proc/locks) says whether it would meet one, and
-// this process's own descriptors (/proc/self/fdinfo) whether one of them
-// holds it. Opening the file would fire inotify events, break leases, wake a
-// FIFO's blocked reader and, on closing, drop this process's fcntl() locks on
-// it; it is left for where the table cannot tell.
+// so the kernel's lock table (/proc/locks) says whether it would meet one,
+// the processes' programs (/proc/<pid>/exe) whether it is one the kernel
+// keeps writers out of, and this process's own descriptors
+// (/proc/self/fdinfo) whether one of them holds it. Opening the file would
+// fire inotify events, break leases, wake a FIFO's blocked reader and, on
+// closing, drop this process's fcntl() locks on it; it is left for where the
+// lock table cannot tell.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -241,29 +243,52 @@ TableSays AskLockTable(char const* path, struct stat const& file) {
   return says;
 }
 
+bool SameFile(struct stat const& a, struct stat const& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Calls `visit` with the name of each numbered entry of the /proc directory
+// `dir` (processes, or a process's descriptors) until it returns true;
+// whether one did.
+template <typename Visit>
+bool AnyNumberedEntry(char const* dir, Visit visit) {
+  DIR* entries = opendir(dir);
+  if (entries == nullptr) return false;
+  bool found = false;
+  for (dirent const* entry = readdir(entries); entry != nullptr && !found; entry = readdir(entries)) {
+    std::string const name = entry->d_name;
+    found = name.find_first_not_of("0123456789") == std::string::npos && visit(name);
+  }
+  closedir(entries);
+  return found;
+}
+
 // Whether one of this process's descriptors for the file holds a lock on it:
 // each descriptor's fdinfo lists the locks held through it.
 bool LockedThroughOwnDescriptor(struct stat const& file) {
-  DIR* descriptors = opendir("/proc/self/fd");
-  if (descriptors == nullptr) return false;
-  bool locked = false;
-  for (dirent const* entry = readdir(descriptors); entry != nullptr && !locked; entry = readdir(descriptors)) {
-    char* end = nullptr;
-    long const fd = std::strtol(entry->d_name, &end, 10);
+  return AnyNumberedEntry("/proc/self/fd", [&file](std::string const& fd) {
     struct stat st;
-    if (end == entry->d_name || *end != '\0' || fstat(static_cast<int>(fd), &st) != 0 || st.st_dev != file.st_dev ||
-        st.st_ino != file.st_ino) {
-      continue;
-    }
-    FILE* info = std::fopen(("/proc/self/fdinfo/" + std::string(entry->d_name)).c_str(), "re");
+    if (fstat(std::atoi(fd.c_str()), &st) != 0 || !SameFile(st, file)) return false;
+    FILE* info = std::fopen(("/proc/self/fdinfo/" + fd).c_str(), "re");
+    bool locked = false;
     char line[256];
     while (info != nullptr && !locked && std::fgets(line, sizeof line, info) != nullptr) {
       locked = std::strncmp(line, "lock:", 5) == 0;
     }
     if (info != nullptr) std::fclose(info);
-  }
-  closedir(descriptors);
-  return locked;
+    return locked;
+  });
+}
+
+// Whether the file is the program a process runs, which the kernel refuses
+// to open for writing (ETXTBSY); `*here` when that process is this one. Only
+// processes whose /proc entries this one may read are seen.
+bool RunningProgram(struct stat const& file, bool* here) {
+  if ((file.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) == 0) return false;
+  struct stat st;
+  *here = stat("/proc/self/exe", &st) == 0 && SameFile(st, file);
+  return *here || AnyNumberedEntry("/proc", [&file](std::string const& pid) {
+    struct stat program;
+    return stat(("/proc/" + pid + "/exe").c_str(), &program) == 0 && SameFile(program, file);
+  });
 }
 
 }  // namespace
@@ -280,10 +305,14 @@ DWORD ProbeExclusiveWrite(char const* path, bool* held_here) {
   // and offers no exclusive writing to see.
   if (!S_ISREG(st.st_mode) || !HasWritePermission(st)) return ERROR_ACCESS_DENIED;
   if (faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) return ErrorOf(errno, path);
-  TableSays const table = LocksOutOfSight(path) ? TableSays::kCannotTell : AskLockTable(path, st);
+  bool running_here = false;
+  TableSays table = TableSays::kHeld;
+  if (!RunningProgram(st, &running_here)) {
+    table = LocksOutOfSight(path) ? TableSays::kCannotTell : AskLockTable(path, st);
+  }
   if (table == TableSays::kFree) return ERROR_SUCCESS;
   // Asked before any open: closing one drops this process's fcntl() locks.
-  bool const own = LockedThroughOwnDescriptor(st);
+  bool const own = running_here || LockedThroughOwnDescriptor(st);
   DWORD result = ERROR_SHARING_VIOLATION;
   if (table == TableSays::kCannotTell) {  // the open itself
     HANDLE const handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
