@@ -243,7 +243,14 @@ TableSays AskLockTable(char const* path, struct stat const& file) {
   return says;
 }
 
-bool SameFile(struct stat const& a, struct stat const& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+// Whether `path` (taken from `dir`; with an empty path, the descriptor `dir`
+// itself) is `file`. Only the kernel's cached attributes are read, so that an
+// unrelated file on an unreachable server cannot hold the probe up.
+bool IsFile(int dir, char const* path, struct stat const& file) {
+  struct statx st;
+  return statx(dir, path, AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO, &st) == 0 &&
+         makedev(st.stx_dev_major, st.stx_dev_minor) == file.st_dev && st.stx_ino == file.st_ino;
+}
 
 // Calls `visit` with the name of each numbered entry of the /proc directory
 // `dir` (processes, or a process's descriptors) until it returns true;
@@ -265,8 +272,7 @@ bool AnyNumberedEntry(char const* dir, Visit visit) {
 // each descriptor's fdinfo lists the locks held through it.
 bool LockedThroughOwnDescriptor(struct stat const& file) {
   return AnyNumberedEntry("/proc/self/fd", [&file](std::string const& fd) {
-    struct stat st;
-    if (fstat(std::atoi(fd.c_str()), &st) != 0 || !SameFile(st, file)) return false;
+    if (!IsFile(std::atoi(fd.c_str()), "", file)) return false;
     FILE* info = std::fopen(("/proc/self/fdinfo/" + fd).c_str(), "re");
     bool locked = false;
     char line[256];
@@ -283,11 +289,9 @@ bool LockedThroughOwnDescriptor(struct stat const& file) {
 // processes whose /proc entries this one may read are seen.
 bool RunningProgram(struct stat const& file, bool* here) {
   if ((file.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) == 0) return false;
-  struct stat st;
-  *here = stat("/proc/self/exe", &st) == 0 && SameFile(st, file);
+  *here = IsFile(AT_FDCWD, "/proc/self/exe", file);
   return *here || AnyNumberedEntry("/proc", [&file](std::string const& pid) {
-    struct stat program;
-    return stat(("/proc/" + pid + "/exe").c_str(), &program) == 0 && SameFile(program, file);
+    return IsFile(AT_FDCWD, ("/proc/" + pid + "/exe").c_str(), file);
   });
 }
 
