@@ -29,16 +29,25 @@ int AFile::Exists() const {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
 }
 
-int AFile::IsLocked() const {
-  if (Exists() == 0) return 1;
-  // Open only what exists: a file removed since the test must not come back
-  // as an empty one.
-  HANDLE const handle =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    DWORD const error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 1 : 0;
+AFile::LockState AFile::GetLockState() const {
+  DWORD const attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Missing;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Directory;
+  bool held_here = false;
+  switch (brindle::ProbeExclusiveWrite(path, &held_here)) {
+    case ERROR_SUCCESS:
+      return Free;
+    case ERROR_FILE_NOT_FOUND:  // removed since its attributes were read
+    case ERROR_PATH_NOT_FOUND:
+      return Missing;
+    case ERROR_SHARING_VIOLATION:
+      return held_here ? HeldByThisProcess : HeldByOtherProcess;
+    default:
+      return NotWritable;
   }
-  CloseHandle(handle);
-  return 1;
+}
+
+int AFile::IsLocked() const {
+  LockState const state = GetLockState();
+  return state == Free || state == Missing || state == Directory ? 1 : 0;
 }

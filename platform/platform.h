@@ -183,6 +183,30 @@ char* _getcwd(char* buffer, int size);
 
 #endif  // _WIN32
 
+namespace brindle {
+
+// ProbeExclusiveWrite()
+//
+// What CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+// FILE_ATTRIBUTE_NORMAL, nullptr) would meet now: ERROR_SUCCESS when it would
+// open the file, otherwise the error it would fail with, among them
+// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND for a missing path,
+// ERROR_ACCESS_DENIED for what this process may not write (a directory, a
+// file with no write permission) and ERROR_SHARING_VIOLATION for a file
+// another handle or lock holds, or a running program. `*held_here` is then
+// true when this process is among the holders (others may hold it too): a
+// handle or lock of its own, or the image of its program or a library it
+// runs; false in every other case. Nothing is left open, and nothing is
+// written.
+//
+// On Windows this is that open, closed at once (platform/windows/). On POSIX
+// the file is not opened where the kernel's lock table can tell: no events,
+// no broken leases, no dropped fcntl() locks; a FIFO, socket or device is
+// never opened and gives ERROR_ACCESS_DENIED (platform/posix/files.cpp).
+DWORD ProbeExclusiveWrite(char const* path, bool* held_here);
+
+}  // namespace brindle
+
 // The library's module entry, called by the platform once when a process
 // loads the library (reason DLL_PROCESS_ATTACH) and once when it unloads it
 // (DLL_PROCESS_DETACH), before and after every client call.

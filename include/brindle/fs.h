@@ -105,23 +105,57 @@ class BRINDLE_API AFile {
   // followed), 0 otherwise.
   int Exists() const;
 
-  // IsLocked()
+  // Why the file could or could not be opened for exclusive writing now:
+  // the answer of GetLockState().
+  enum LockState : int {
+    Free = 0,                // it could: nothing holds it
+    Missing = 1,             // the path names nothing that can be seen
+    Directory = 2,           // the path names a directory
+    NotWritable = 3,         // this process may not open it for writing: no
+                             // write permission, a read-only file system;
+                             // on POSIX also a FIFO, socket or device
+    HeldByOtherProcess = 4,  // held by other processes only
+    HeldByThisProcess = 5,   // held by this process (others may hold it as
+                             // well): one of its handles or locks, or the
+                             // program (on Windows, or a DLL) it runs
+  };
+
+  // GetLockState()
   //
-  // Despite its name, 1 means "not held": the result is 1 for a missing path,
-  // for a directory, and for a file that this process can open for exclusive
-  // writing at this moment; it is 0 for an existing file whose exclusive
-  // write open fails (another opener holds it, it has no write permission,
-  // access is denied). The test opens the file and closes it at once, never
-  // reads or writes it, and never creates a file: a path removed while it is
-  // tested counts as missing.
+  // Whether the file could be opened for exclusive writing at this moment,
+  // and if not, why. Nothing is written, created or left open.
+  //
+  // On Windows the test is that open (write access, share mode 0), closed
+  // at once; a sharing violation is HeldByThisProcess when this process has
+  // the file loaded as its program or a DLL, or holds a handle to it that
+  // takes part in sharing (one that reads, writes, runs or may delete it).
   //
   // On POSIX, where opens do not exclude each other, sharing is seen through
-  // advisory locks: the file counts as held while another open file
-  // description has a flock() lock or an fcntl() lock (open-file-description
-  // or process-associated, on any range) on it. A program that opens the file
-  // with a plain open() and takes no lock is invisible. The test opens and
-  // closes a descriptor for the file, so, by POSIX rules, it drops any
-  // process-associated fcntl() lock this process itself holds on the file.
+  // advisory locks: the file is held while an open file description has a
+  // flock() lock, an fcntl() lock (open-file-description or
+  // process-associated, on any range) or a lease on it, or while a process
+  // runs it as its program (the kernel refuses to write a running program).
+  // The file is not opened: the kernel's lock table and /proc tell, so no
+  // inotify watcher, lease holder or FIFO reader notices the test, and this
+  // process's own fcntl() locks stay. A FIFO, socket or device is never
+  // opened and reads as NotWritable. A file with no write permission bit is
+  // NotWritable, even for root. Not seen: a program that opens the file with
+  // a plain open() and takes no lock; processes this one may not inspect
+  // through /proc (other users', unless running as root) running the file;
+  // locks of processes in another PID namespace, other than
+  // open-file-description ones; locks that a FUSE file system keeps in its
+  // own server. Where the lock table cannot tell (no /proc; network and
+  // cluster file systems; on btrfs, a file whose inode number a lock in the
+  // same file system carries) the file is opened for writing with the
+  // emulated share mode 0 and closed at once: watchers see that open, and
+  // its close drops this process's own process-associated fcntl() locks on
+  // the file.
+  LockState GetLockState() const;
+
+  // IsLocked()
+  //
+  // Despite its name, 1 means "not held": 1 when GetLockState() is Free,
+  // Missing or Directory, 0 otherwise (held, or not writable).
   int IsLocked() const;
 
   CString path;

@@ -54,8 +54,9 @@ extern "C" {
 //
 // Reads the time-zone setting from the environment (TZ, or the system's zone
 // when TZ is unset) into _timezone (seconds west of UTC of standard time) and
-// _daylight (non-zero when the zone has a daylight-saving rule). The library
-// calls it once at load.
+// _daylight (non-zero when the zone's rule in force now has daylight-saving
+// time: some day of the current year is in it; a zone that has given it up,
+// such as America/Phoenix, gives 0). The library calls it once at load.
 BRINDLE_API void _tzset(void);
 BRINDLE_API extern long _timezone;
 BRINDLE_API extern int _daylight;

@@ -13,14 +13,30 @@
 // file description: flock() locks, and open-file-description fcntl() locks so
 // that programs using fcntl() or lockf() see the handle too. Neither kind is
 // dropped when some other descriptor for the file is closed.
+//
+// brindle::ProbeExclusiveWrite() answers for an exclusive write open without
+// opening the file: every lock and lease on a file conflicts with that open,
+// so the kernel's lock table (/proc/locks) says whether it would meet one,
+// the processes' programs (/proc/<pid>/exe) whether it is one the kernel
+// keeps writers out of, and this process's own descriptors
+// (/proc/self/fdinfo) whether one of them holds it. Opening the file would
+// fire inotify events, break leases, wake a FIFO's blocked reader and, on
+// closing, drop this process's fcntl() locks on it; it is left for where the
+// lock table cannot tell.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -146,7 +162,171 @@ int OpenRetrying(char const* path, int flags) {
   return fd;
 }
 
+// File systems whose locks the lock table does not hold: network and cluster
+// file systems keep them on a server or share them between nodes.
+bool LocksOutOfSight(char const* path) {
+  struct statfs fs;
+  if (statfs(path, &fs) != 0) return true;
+  switch (static_cast<std::uint32_t>(fs.f_type)) {
+    case NFS_SUPER_MAGIC:
+    case SMB_SUPER_MAGIC:
+    case CIFS_SUPER_MAGIC:
+    case SMB2_SUPER_MAGIC:
+    case CEPH_SUPER_MAGIC:
+    case V9FS_MAGIC:
+    case AFS_FS_MAGIC:
+    case OCFS2_SUPER_MAGIC:
+    case 0x01161970u:  // GFS2
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The device of the file system `path` is on, as the lock table names it;
+// stat() may show another (btrfs gives each subvolume its own).
+dev_t FileSystemDevice(char const* path, dev_t shown) {
+  struct statx st;
+  if (statx(AT_FDCWD, path, 0, STATX_MNT_ID, &st) != 0 || (st.stx_mask & STATX_MNT_ID) == 0) return shown;
+  FILE* mounts = std::fopen("/proc/self/mountinfo", "re");
+  if (mounts == nullptr) return shown;
+  dev_t device = shown;
+  unsigned long long id = 0;
+  unsigned int major = 0, minor = 0;
+  // "36 35 98:0 /mnt1 /mnt2 rw,noatime ..."; the rest of each line is skipped.
+  while (std::fscanf(mounts, "%llu %*u %u:%u%*[^\n]", &id, &major, &minor) == 3) {
+    if (id == st.stx_mnt_id) {
+      device = makedev(major, minor);
+      break;
+    }
+  }
+  std::fclose(mounts);
+  return device;
+}
+
+enum class TableSays { kFree, kHeld, kCannotTell };
+
+// Whether the lock table has a lock on the file: a flock() or fcntl() lock
+// (process-associated or open-file-description, any range) or a lease, each
+// of which an exclusive write open conflicts with. A waiting request's line
+// ("1: -> FLOCK ...") has one field more, so its device never parses: it
+// holds nothing. Where stat() shows another device than the table, a lock on
+// the file system's device and the file's inode number may be on another
+// file (btrfs numbers the inodes of each subvolume afresh): the table cannot
+// tell.
+TableSays AskLockTable(char const* path, struct stat const& file) {
+  FILE* table = std::fopen("/proc/locks", "re");
+  if (table == nullptr) return TableSays::kCannotTell;
+  TableSays says = TableSays::kFree;
+  bool mount_read = false;
+  dev_t mount_device = file.st_dev;
+  char line[256];
+  while (says != TableSays::kHeld && std::fgets(line, sizeof line, table) != nullptr) {
+    // "1: FLOCK  ADVISORY  WRITE 3798 fe:00:10747905 0 EOF"
+    unsigned int major = 0, minor = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(line, "%*d: %*s %*s %*s %*s %x:%x:%llu", &major, &minor, &inode) != 3 || inode != file.st_ino) {
+      continue;
+    }
+    dev_t const device = makedev(major, minor);
+    if (device != file.st_dev && !mount_read) {
+      mount_device = FileSystemDevice(path, file.st_dev);
+      mount_read = true;
+    }
+    if (device == file.st_dev) {
+      says = TableSays::kHeld;
+    } else if (device == mount_device) {
+      says = TableSays::kCannotTell;
+    }
+  }
+  std::fclose(table);
+  return says;
+}
+
+// Whether `path` (taken from `dir`; with an empty path, the descriptor `dir`
+// itself) is `file`. Only the kernel's cached attributes are read, so that an
+// unrelated file on an unreachable server cannot hold the probe up.
+bool IsFile(int dir, char const* path, struct stat const& file) {
+  struct statx st;
+  return statx(dir, path, AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO, &st) == 0 &&
+         makedev(st.stx_dev_major, st.stx_dev_minor) == file.st_dev && st.stx_ino == file.st_ino;
+}
+
+// Calls `visit` with the name of each numbered entry of the /proc directory
+// `dir` (processes, or a process's descriptors) until it returns true;
+// whether one did.
+template <typename Visit>
+bool AnyNumberedEntry(char const* dir, Visit visit) {
+  DIR* entries = opendir(dir);
+  if (entries == nullptr) return false;
+  bool found = false;
+  for (dirent const* entry = readdir(entries); entry != nullptr && !found; entry = readdir(entries)) {
+    std::string const name = entry->d_name;
+    found = name.find_first_not_of("0123456789") == std::string::npos && visit(name);
+  }
+  closedir(entries);
+  return found;
+}
+
+// Whether one of this process's descriptors for the file holds a lock on it:
+// each descriptor's fdinfo lists the locks held through it.
+bool LockedThroughOwnDescriptor(struct stat const& file) {
+  return AnyNumberedEntry("/proc/self/fd", [&file](std::string const& fd) {
+    if (!IsFile(std::atoi(fd.c_str()), "", file)) return false;
+    FILE* info = std::fopen(("/proc/self/fdinfo/" + fd).c_str(), "re");
+    bool locked = false;
+    char line[256];
+    while (info != nullptr && !locked && std::fgets(line, sizeof line, info) != nullptr) {
+      locked = std::strncmp(line, "lock:", 5) == 0;
+    }
+    if (info != nullptr) std::fclose(info);
+    return locked;
+  });
+}
+
+// Whether the file is the program a process runs, which the kernel refuses
+// to open for writing (ETXTBSY); `*here` when that process is this one. Only
+// processes whose /proc entries this one may read are seen.
+bool RunningProgram(struct stat const& file, bool* here) {
+  if ((file.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) == 0) return false;
+  *here = IsFile(AT_FDCWD, "/proc/self/exe", file);
+  return *here || AnyNumberedEntry("/proc", [&file](std::string const& pid) {
+    return IsFile(AT_FDCWD, ("/proc/" + pid + "/exe").c_str(), file);
+  });
+}
+
 }  // namespace
+
+namespace brindle {
+
+DWORD ProbeExclusiveWrite(char const* path, bool* held_here) {
+  *held_here = false;
+  if (path == nullptr) return ERROR_INVALID_PARAMETER;
+  struct stat st;
+  if (stat(path, &st) != 0) return ErrorOf(errno, path);
+  // Only an ordinary file is probed. A FIFO, socket or device is never
+  // opened (a FIFO's blocked reader would wake, a device may act on an open)
+  // and offers no exclusive writing to see.
+  if (!S_ISREG(st.st_mode) || !HasWritePermission(st)) return ERROR_ACCESS_DENIED;
+  if (faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) return ErrorOf(errno, path);
+  bool running_here = false;
+  TableSays table = TableSays::kHeld;
+  if (!RunningProgram(st, &running_here)) {
+    table = LocksOutOfSight(path) ? TableSays::kCannotTell : AskLockTable(path, st);
+  }
+  if (table == TableSays::kFree) return ERROR_SUCCESS;
+  // Asked before any open: closing one drops this process's fcntl() locks.
+  bool const own = running_here || LockedThroughOwnDescriptor(st);
+  DWORD result = ERROR_SHARING_VIOLATION;
+  if (table == TableSays::kCannotTell) {  // the open itself
+    HANDLE const handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    result = handle != INVALID_HANDLE_VALUE && CloseHandle(handle) ? ERROR_SUCCESS : last_error;
+  }
+  *held_here = own && result == ERROR_SHARING_VIOLATION;
+  return result;
+}
+
+}  // namespace brindle
 
 extern "C" {
 
