@@ -31,7 +31,7 @@ HANDLE Open(std::string const& path, DWORD access) {
   return CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-AFile::LockState StateOf(std::string const& path) { return AFile(CString(path.c_str())).GetLockState(); }
+[[maybe_unused]] AFile::LockState StateOf(std::string const& path) { return AFile(CString(path.c_str())).GetLockState(); }
 
 // This program, started as another process by the test below, holds the file
 // named in BRINDLE_HOLD with share mode 0 until its input ends.
