@@ -38,7 +38,6 @@ void Recorded(unsigned int result, ARpcController const& endpoint, int status, s
 class Endpoints : public ::testing::Test {
  protected:
   void SetUp() override { script().Reset(); }
-  void TearDown() override { script().Reset(); }
 };
 
 TEST_F(Endpoints, ClientStartAndStop) {

@@ -228,6 +228,7 @@ TEST(RpcServerLimits, HostilePeersAreCutOffWhileCallsGoOn) {
   std::vector<int> fds = {too_large, beyond_all, holding};
   for (int i = 0; i < 5; ++i) fds.push_back(RawSocket(endpoint, false));  // silent: the idlest make room
   Pause(300);
+  EXPECT_FALSE(Closed(fds.back(), 100)) << "the newest connection was refused, not the idlest closed";
   EXPECT_EQ(Echo(rpc, "still served"), "still served");
   for (int fd : fds) EXPECT_TRUE(Closed(fd, 4000)) << "an idle connection stayed";
   for (int fd : fds) close(fd);

@@ -49,11 +49,10 @@ TEST(RpcStringBindings, ComposeParseAndTheirParts) {
                             {"12a", 0}, {"000080", 0}, {"00080", 80}}) {
     EXPECT_EQ(ParsePort(text), port) << text;
   }
-  EXPECT_EQ(LocalEndpointPath("lrpc-9"), LocalSocketDirectory() + "/lrpc-9");
-  EXPECT_EQ(LocalEndpointPath("/run/some.sock"), "/run/some.sock");
+  EXPECT_TRUE(LocalEndpointPath("lrpc-9") == LocalSocketDirectory() + "/lrpc-9" && LocalEndpointPath("/r/s") == "/r/s");
   for (char const* bad : {"", ".", "..", "a/b", "sp ace", "semi;colon"}) EXPECT_EQ(LocalEndpointPath(bad), "") << bad;
   EXPECT_EQ(LocalEndpointPath("/" + std::string(120, 'x')), "");
-  EXPECT_FALSE(IsUuidText("12345678-9abc-def0-1234_56789abcdef0") || IsUuidText("{12345678-9abc-def0-1234-56789abcdef0}"));
+  EXPECT_FALSE(IsUuidText("12345678-9abc-def0-1234_56789abcdef0") || IsUuidText("1234567g-9abc-def0-1234-56789abcdef0"));
   sockaddr_in address{AF_INET, htons(256), {htonl(0x7F000001u)}, {}};
   EXPECT_EQ(InetUniversalAddress(address), "127.0.0.1.1.0");
   for (char const* bad : {"", "1.2", "127.0.0.1.256.1", "127.0.0.1.0255.1", "127.0.0.1.a.1", "/run/x.sock"}) {
