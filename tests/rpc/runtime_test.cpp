@@ -163,20 +163,20 @@ TEST_P(RpcTwoProcesses, ServeAnswerHostilePeersRecoverAndStop) {
   int raw = RawSocket(ServerOf(rpc), udp);
   SendRun(raw, udp, 7, 3, program, 0);  // another RPC version: told so, the connection kept
   EXPECT_EQ(Reply(raw, udp, 2000), (Words{7, REPLY, MSG_DENIED, RPC_MISMATCH, 2, 2}));
-  SendRun(raw, udp, 8, 2, program, 300);
+  SendRun(raw, udp, 8, 2, program, 800);
   if (udp) {  // a resend while the call runs gets nothing; once it is done, its reply again
     Pause(100);
-    SendRun(raw, udp, 8, 2, program, 300);
-    Words first = Reply(raw, true, 2000);
+    SendRun(raw, udp, 8, 2, program, 800);
+    Words first = Reply(raw, true, 3000);
     ASSERT_EQ(first.size(), 7u);
     EXPECT_TRUE(Reply(raw, true, 300).empty());
-    SendRun(raw, udp, 8, 2, program, 300);
+    SendRun(raw, udp, 8, 2, program, 800);
     EXPECT_EQ(Reply(raw, true, 2000), first);
     SendRun(raw, udp, 9, 2, program, 0);
     EXPECT_EQ(Reply(raw, true, 2000), (Words{9, REPLY, MSG_ACCEPTED, 0, 0, SUCCESS, first[6] + 1})) << "a resend ran";
   } else {  // a client that closes its side after sending still gets its reply
     shutdown(raw, SHUT_WR);
-    EXPECT_EQ(Reply(raw, false, 2000).size(), 7u);
+    EXPECT_EQ(Reply(raw, false, 3000).size(), 7u);
   }
   close(raw);
 
