@@ -131,8 +131,7 @@ TEST_F(Servers, ListeningOnAWorkerThread) {
   // Listening has begun when start() returns, so a stop right after it is
   // not overtaken by the worker; the worker only waits on it.
   for (int i = 0; i < 500 && script().Calls().size() < 6; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  Names calls = script().Calls(true);
-  EXPECT_EQ(Names(calls.begin() + 5, calls.end()), (Names{"Listen(2,20,1)", "WaitListen()"}));
+  EXPECT_EQ(script().Calls(true).back(), "WaitListen()");
   script().Reset();
   script().results["Listen"] = {1714};
   Recorded(server.start(), server, 1714, Server("Error calling listen", 1714, 184));  // no worker when it fails

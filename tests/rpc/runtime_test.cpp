@@ -25,6 +25,8 @@
 #include "probe.h"
 #include "tests/child_process.h"
 
+#include <rpc/rpcb_prot.h>  // after rpc/rpc.h, which it needs
+
 namespace {
 
 using brindle::testing::ChildProcess;
@@ -32,13 +34,17 @@ using Clock = std::chrono::steady_clock;
 using Words = std::vector<std::uint32_t>;
 
 unsigned char const* U(char const* text) { return reinterpret_cast<unsigned char const*>(text); }
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// Skips a test when rpcbind does not answer; `mapped` holds its entries.
-#define SKIP_UNLESS_MAPPER_ANSWERS()                \
-  std::vector<brindle::detail::MapperEntry> mapped; \
-  if (brindle::detail::MapperDump({}, &mapped) != 0) GTEST_SKIP() << "rpcbind does not answer: start it (as root)"
+// Skips a test when rpcbind is not there, judged without the runtime's own
+// mapper code: a fault there fails the tests rather than skipping them.
+bool RpcbindListens() {
+  sockaddr_un address{AF_UNIX, _PATH_RPCBINDSOCK};
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  bool listens = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  return close(fd) == 0 && listens;
+}
+#define SKIP_UNLESS_MAPPER_ANSWERS() if (!RpcbindListens()) GTEST_SKIP() << "rpcbind is not there: start it (as root)"
 
 // A program number of this test process's own, so that test runs side by
 // side never meet in the mapper.
@@ -156,6 +162,7 @@ TEST_P(RpcTwoProcesses, ServeAnswerHostilePeersRecoverAndStop) {
   identity caller{};  // AUTH_SYS is a claim: only the local socket vouches
   EXPECT_EQ(who_1(nullptr, &caller, rpc), RPC_SUCCESS);
   EXPECT_TRUE(local ? caller.known && caller.pid == getpid() && caller.uid == getuid() && caller.gid == getgid() : !caller.known);
+  std::vector<brindle::detail::MapperEntry> mapped;
   brindle::detail::MapperDump({}, &mapped);
   for (auto const& e : mapped) EXPECT_TRUE(e.program != program || local || e.uaddr.rfind("127.0.0.1.", 0) == 0);
 
@@ -196,7 +203,7 @@ TEST_P(RpcTwoProcesses, ServeAnswerHostilePeersRecoverAndStop) {
   std::string line;
   EXPECT_TRUE(server->ReadLine(&line, 10000) && line == "stopped 0") << line;
   auto start = Clock::now();
-  EXPECT_TRUE(Echo(rpc, "late") == "(failed)" && Since(start) < 2.0) << "a call to a stopped server waited or worked";
+  EXPECT_TRUE(Echo(rpc, "late") == "(failed)" && Clock::now() - start < std::chrono::seconds(2)) << "it waited or worked";
   Caller late(protseq, address, nullptr);
   EXPECT_EQ(late.Client(program, EPT_S_NOT_REGISTERED), nullptr);
   EXPECT_TRUE(!local || access(path.c_str(), F_OK) != 0) << path;
@@ -226,9 +233,9 @@ TEST(RpcServerLimits, HostilePeersAreCutOffWhileCallsGoOn) {
   int too_large = partial(200000, 10), holding = partial(90000, 80000), beyond_all = partial(90000, 80000);
   EXPECT_TRUE(Closed(too_large, 1000) && Closed(beyond_all, 1000)) << "beyond a record's or all records' limit";
   std::vector<int> fds = {too_large, beyond_all, holding};
-  for (int i = 0; i < 5; ++i) fds.push_back(RawSocket(endpoint, false));  // silent: the idlest make room
+  for (int i = 0; i < 4; ++i) fds.push_back(RawSocket(endpoint, false));  // silent: the idlest make room
   Pause(300);
-  EXPECT_FALSE(Closed(fds.back(), 100)) << "the newest connection was refused, not the idlest closed";
+  EXPECT_TRUE(Closed(holding, 100) && !Closed(fds.back(), 100)) << "not the idlest closed to make room for the newest";
   EXPECT_EQ(Echo(rpc, "still served"), "still served");
   for (int fd : fds) EXPECT_TRUE(Closed(fd, 4000)) << "an idle connection stayed";
   for (int fd : fds) close(fd);
@@ -287,7 +294,7 @@ TEST(RpcClientBinding, ResendsBackOffAndFailuresComePromptly) {
     // What a server's registration meets, each attempt of which ARpcServer repeats.
     EXPECT_EQ(brindle::detail::MapperSet({TestProgram(1), 1, "tcp", "127.0.0.1.1.1", ""}), EPT_S_CANT_CREATE);
     Caller("ncacn_ip_tcp", "localhost", nullptr).Client(TestProgram(1), EPT_S_CANT_CREATE);
-    EXPECT_LT(Since(start), 7.0) << mapper;
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(7)) << mapper;
   }
   close(fake);
   close(listener);
@@ -302,7 +309,7 @@ TEST(RpcClientBinding, StartJudgesTheWholeStringBindingAndInqClientItsArguments)
       {"ncacn_ip_tcp", nullptr, "localhost", "http", RPC_S_INVALID_ENDPOINT_FORMAT, 175},
       {"ncalrpc", nullptr, nullptr, "../escape", RPC_S_INVALID_ENDPOINT_FORMAT, 175},
       {"ncalrpc", nullptr, "elsewhere.example", nullptr, RPC_S_INVALID_NET_ADDR, 175},
-      {"ncacn_ip_tcp", "12345678-1234-1234-1234-123456789abc", "127.0.0.1", "4000", 0, 185},
+      {"ncacn_ip_tcp", "12345678-1234-1234-1234-123456789abc", nullptr, "4000", 0, 185},
       {"ncalrpc", nullptr, "localhost", "some-name", 0, 185},
   };
   for (auto const& [protseq, uuid, address, endpoint, status, line] : cases) {  // each a start's status and record line

@@ -14,15 +14,14 @@ TEST(RpcStringBindings, ComposeParseAndTheirParts) {
   struct Compose {
     char const *uuid, *protseq, *address, *endpoint, *options, *text;  // text null: 1700
   } const composed[] = {
-      {nullptr, "ncacn_ip_tcp", nullptr, nullptr, nullptr, "ncacn_ip_tcp:"},
-      {"", "ncacn_ip_tcp", "", "", "", "ncacn_ip_tcp:"},
+      {nullptr, "ncacn_ip_tcp", nullptr, nullptr, nullptr, "ncacn_ip_tcp:"}, {"", "ncacn_ip_tcp", "", "", "", "ncacn_ip_tcp:"},
       {"u", "ncadg_ip_udp", "10.0.0.1", "7", "a=b,c=d", "u@ncadg_ip_udp:10.0.0.1[7,a=b,c=d]"},
       {nullptr, "ncalrpc", nullptr, nullptr, "opt", "ncalrpc:[,opt]"},
       {nullptr, "ncacn_ip_tcp", "fe80::1", "135", nullptr, "ncacn_ip_tcp:fe80::1[135]"},
       {"a:b", "ncacn_ip_tcp", nullptr, nullptr, nullptr, nullptr}, {nullptr, "nca:cn", nullptr, nullptr, nullptr, nullptr},
       {nullptr, "ncacn_ip_tcp", "ho[st", nullptr, nullptr, nullptr}, {nullptr, "ncacn_ip_tcp", "a@b", nullptr, nullptr, nullptr},
       {nullptr, "ncacn_ip_tcp", nullptr, "1,2", nullptr, nullptr}, {nullptr, "ncacn_ip_tcp", nullptr, "1]", nullptr, nullptr},
-      {nullptr, "ncacn_ip_tcp", nullptr, nullptr, "x]y", nullptr},
+      {nullptr, "ncacn_ip_tcp", nullptr, nullptr, "x]y", nullptr}, {nullptr, "ncalrpc", nullptr, nullptr, "o]", nullptr},
   };
   for (auto const& c : composed) {
     std::string text = "untouched";
@@ -46,18 +45,15 @@ TEST(RpcStringBindings, ComposeParseAndTheirParts) {
   }
   // Ports, socket names and universal addresses.
   for (auto [text, port] : {std::pair{"1", 1}, {"65535", 65535}, {"0", 0}, {"65536", 0}, {"", 0}, {"-1", 0},
-                            {"12a", 0}, {"000080", 0}, {"00080", 80}}) {
-    EXPECT_EQ(ParsePort(text), port) << text;
-  }
+                            {"12a", 0}, {"000080", 0}, {"00080", 80}}) EXPECT_EQ(ParsePort(text), port) << text;
   EXPECT_TRUE(LocalEndpointPath("lrpc-9") == LocalSocketDirectory() + "/lrpc-9" && LocalEndpointPath("/r/s") == "/r/s");
   for (char const* bad : {"", ".", "..", "a/b", "sp ace", "semi;colon"}) EXPECT_EQ(LocalEndpointPath(bad), "") << bad;
   EXPECT_EQ(LocalEndpointPath("/" + std::string(120, 'x')), "");
   EXPECT_FALSE(IsUuidText("12345678-9abc-def0-1234_56789abcdef0") || IsUuidText("1234567g-9abc-def0-1234-56789abcdef0"));
   sockaddr_in address{AF_INET, htons(256), {htonl(0x7F000001u)}, {}};
   EXPECT_EQ(InetUniversalAddress(address), "127.0.0.1.1.0");
-  for (char const* bad : {"", "1.2", "127.0.0.1.256.1", "127.0.0.1.0255.1", "127.0.0.1.a.1", "/run/x.sock"}) {
-    EXPECT_EQ(UniversalAddressPort(bad), 0u) << bad;
-  }
+  for (auto [uaddr, port] : {std::pair{"127.0.0.1.0.111", 111u}, {"", 0u}, {"1.2", 0u}, {"127.0.0.1.256.1", 0u},
+                             {"127.0.0.1.0255.1", 0u}, {"127.0.0.1.a.1", 0u}, {"/x.sock", 0u}}) EXPECT_EQ(UniversalAddressPort(uaddr), port);
 }
 
 }  // namespace
