@@ -134,9 +134,12 @@ struct Connection : Source, std::enable_shared_from_this<Connection> {
 
   int fd = -1;
   CallOrigin origin;  // fd, peer and, for ncalrpc, the connecting process
-  // Touched only by the thread holding the connection's one-shot event.
+  // Touched only by the thread holding the connection's one-shot event,
+  // under `read`: never contended, it shows the hand-over from one event's
+  // thread to the next to thread checkers, which do not follow a rearm.
   std::string input;   // bytes not yet framed
   std::string record;  // the fragments of the record being assembled
+  std::mutex read;
   std::mutex write;    // one reply at a time
 };
 
@@ -444,6 +447,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void HandleConnection(Connection* raw) {
     std::shared_ptr<Connection> connection = raw->shared_from_this();
     thread_local std::unique_ptr<char[]> chunk(new char[kReadChunk]);
+    std::unique_lock<std::mutex> reading(connection->read);
     std::string& input = connection->input;
     std::size_t const limit = connections_.record_bytes();
     bool hangup = false;
@@ -479,8 +483,10 @@ class Session : public std::enable_shared_from_this<Session> {
       }
     }
     input.erase(0, at);
+    std::size_t held = input.size() + connection->record.size();
+    reading.unlock();
     // A record too large, or more than all connections may hold together.
-    if (too_large || !connections_.Hold(connection.get(), input.size() + connection->record.size())) {
+    if (too_large || !connections_.Hold(connection.get(), held)) {
       Drop(connection);
       return;
     }
