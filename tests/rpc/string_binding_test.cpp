@@ -53,7 +53,7 @@ TEST(RpcStringBindings, ComposeParseAndTheirParts) {
   sockaddr_in address{AF_INET, htons(256), {htonl(0x7F000001u)}, {}};
   EXPECT_EQ(InetUniversalAddress(address), "127.0.0.1.1.0");
   for (auto [uaddr, port] : {std::pair{"127.0.0.1.0.111", 111u}, {"", 0u}, {"1.2", 0u}, {"127.0.0.1.256.1", 0u},
-                             {"127.0.0.1.0255.1", 0u}, {"127.0.0.1.a.1", 0u}, {"/x.sock", 0u}}) EXPECT_EQ(UniversalAddressPort(uaddr), port);
+                             {"1.1.0", 256u}, {"1.0255.1", 0u}, {"1.a.1", 0u}, {"/x.sock", 0u}}) EXPECT_EQ(UniversalAddressPort(uaddr), port);
 }
 
 }  // namespace
