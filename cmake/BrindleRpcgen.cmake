@@ -10,9 +10,11 @@ function(brindle_rpcgen name out_var)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
   set(files ${out}/${name}.h ${out}/${name}_xdr.c ${out}/${name}_svc.c ${out}/${name}_clnt.c)
   # rpcgen writes the header's include as it was given the .x file, so it
-  # runs beside the .x file and is given its bare name.
+  # runs beside the .x file and is given its bare name. It will not replace
+  # files it made before: they go first.
   add_custom_command(
     OUTPUT ${files}
+    COMMAND ${CMAKE_COMMAND} -E rm -f ${files}
     COMMAND ${BRINDLE_RPCGEN} -M -h -o ${out}/${name}.h ${name}.x
     COMMAND ${BRINDLE_RPCGEN} -M -c -o ${out}/${name}_xdr.c ${name}.x
     COMMAND ${BRINDLE_RPCGEN} -M -m -o ${out}/${name}_svc.c ${name}.x

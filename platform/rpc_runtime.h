@@ -7,8 +7,10 @@
 // released only by RpcStringFreeA and RpcBindingVectorFree, which also null
 // the caller's field; RpcServerListen with a non-zero don't-wait flag returns
 // at once (0, or 1713 when already listening) and with 0 blocks until
-// RpcMgmtStopServerListening; RpcMgmtWaitServerListen blocks until then too,
-// or answers 1715 at once when the process is not listening.
+// RpcMgmtStopServerListening and the calls in progress have finished;
+// RpcMgmtWaitServerListen blocks until then too, or, when the process is not
+// listening, until the calls of an earlier listening have finished (1715 when
+// there were none); RpcMgmtIsServerListening answers 0 or 1715.
 #ifndef BRINDLE_PLATFORM_RPC_RUNTIME_H
 #define BRINDLE_PLATFORM_RPC_RUNTIME_H
 
@@ -60,6 +62,7 @@ RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUI
 RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls, unsigned int dont_wait);
 RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding);
 RPC_STATUS RpcMgmtWaitServerListen();
+RPC_STATUS RpcMgmtIsServerListening(RPC_BINDING_HANDLE binding);
 RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects);
 RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings);
 RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, UUID* manager_type, unsigned int wait_for_calls);

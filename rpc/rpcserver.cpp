@@ -37,6 +37,10 @@ ARpcServer::ARpcServer(unsigned char const* protocolSequence, void* interfaceSpe
 
 ARpcServer::~ARpcServer() {
   if (started != 0) stop();
+  // No procedure outlives its server: once listening has stopped, the calls
+  // still running are waited for. (While another server keeps the process
+  // listening, the wait would last until that one stops.)
+  if (RpcMgmtIsServerListening(nullptr) == RPC_S_NOT_LISTENING) RpcMgmtWaitServerListen();
   // A failed start or stop can leave the vector behind.
   if (bindingVector != nullptr) RpcBindingVectorFree(reinterpret_cast<RPC_BINDING_VECTOR**>(&bindingVector));
   delete[] spareText;

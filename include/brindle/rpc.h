@@ -95,7 +95,8 @@ class BRINDLE_API ARpcServer : public ARpcController {
   // `interfaceSpec` describes the interface served, in the runtime's own form.
   // The runtime listens on threads of its own from start() to stop(); with
   // `dontWait` 0 a worker thread of the server's also waits on the listening
-  // until it stops.
+  // until it stops. Destruction stops a started server and, once the process
+  // has stopped listening, waits for the calls still running.
   ARpcServer(unsigned char const* protocolSequence, void* interfaceSpec, int userFlag, int dontWait,
              unsigned char const* spareText, unsigned int minimumCallThreads, unsigned int maximumCalls,
              unsigned char const* securityText);

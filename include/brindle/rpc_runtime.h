@@ -31,16 +31,69 @@
 // without waiting for the client's timeout, and the next server start opens
 // new ones. Stopping before listening has begun closes them too, so that a
 // listen arriving late finds none and returns 1714: a stop issued before a
-// listen is not lost. Calls run concurrently, up to the maximum concurrent
-// calls given to RpcServerListen (ARpcServer's maximumCalls); calls arriving
-// on one connection may be served concurrently too. Only the AUTH_NONE and
-// AUTH_SYS credential flavours are accepted. ARpcServer's security text and
-// spare text, and ARpcController's user flag, select nothing on POSIX.
+// listen is not lost. Calls in progress at a stop run to their end (their
+// replies go nowhere); destroying an ARpcServer waits for them once the
+// process has stopped listening. Calls run concurrently, up to the maximum
+// concurrent calls given to RpcServerListen (ARpcServer's maximumCalls);
+// calls arriving on one connection may be served concurrently too, and those
+// sent before the client closed its side of the connection are answered
+// first. A UDP call is run at most once: the server remembers calls by the
+// caller's address and transaction id, program, version and procedure, and
+// answers a resend of a call in progress with nothing and of a finished one
+// with its reply again. Over TCP and ncalrpc a call is never sent twice.
+// Only the AUTH_NONE and AUTH_SYS credential flavours are accepted. A call
+// of an RPC version other than 2 is answered with a version mismatch.
+// ARpcServer's security text and spare text, and ARpcController's user
+// flag, select nothing on POSIX. A socket file left by a server process
+// that was killed is removed when the next ncalrpc endpoint opens.
+//
+// The server's limits, read from the environment when an endpoint opens
+// (bind address, UDP cache) or listening starts (the rest); a variable unset
+// or not a positive decimal number gives the default:
+//   BRINDLE_RPC_BIND_ADDRESS       the IPv4 address TCP and UDP endpoints
+//                                  bind, e.g. 127.0.0.1 for this machine only
+//                                  (default: every interface; one that does
+//                                  not parse fails the endpoint with 1707)
+//   BRINDLE_RPC_MAX_RECORD         bytes of one call over TCP or ncalrpc, and
+//                                  of an incomplete one a connection holds:
+//                                  a larger one closes the connection
+//                                  (16777216)
+//   BRINDLE_RPC_MAX_BUFFERED       bytes of incomplete calls all connections
+//                                  hold together: the connection that goes
+//                                  beyond is closed (67108864)
+//   BRINDLE_RPC_MAX_CONNECTIONS    connections per endpoint: one more closes
+//                                  the connection idle longest, or is refused
+//                                  when every one has a call in progress; the
+//                                  idle longest also goes when descriptors
+//                                  run out (256)
+//   BRINDLE_RPC_IDLE_SECONDS       a connection without a call in progress
+//                                  that completes no call in this time (a
+//                                  silent one, or one sending a call piece
+//                                  by piece) is closed (60)
+//   BRINDLE_RPC_UDP_CACHE          finished UDP calls remembered per endpoint,
+//                                  the oldest forgotten first (1024)
+//   BRINDLE_RPC_UDP_CACHE_SECONDS  for at most this long (120)
+// UDP calls and replies carry up to 65,504 bytes; the client resends a UDP
+// call after 1 second, then after twice as long each time, up to 8 seconds,
+// within the call's timeout.
+//
+// Trust: ONC RPC authenticates nobody. AUTH_SYS credentials are the caller's
+// claim (any process can send uid 0), so a procedure must not decide access
+// by them. Over ncalrpc the kernel vouches for the connecting process: a
+// procedure reads its user, group and process ids with
+//   struct ucred caller;
+//   if (SVC_CONTROL(request->rq_xprt, BRINDLE_SVCGET_PEERCRED, &caller)) ...
+// which is false over TCP and UDP. The socket directory is the user's own
+// (mode 0700). TCP and UDP endpoints take calls from anyone who can reach
+// them: bind them to 127.0.0.1 where that is enough. The endpoint mapper
+// hands out whatever was registered last: while a server is down, another
+// local process may register the program and receive the calls of clients
+// that resolve it; a client that must reach one server names its endpoint.
 //
 // A call over a stream client from RpcBindingInqClient does not end the
 // process with SIGPIPE when the server has gone: a broken connection fails
 // the call (RPC_CANTSEND or RPC_CANTRECV) at once. While SIGPIPE keeps its
-// default disposition when the connection is made, each call blocks it
+// default disposition when a connection is made, each call over it blocks it
 // around the call, which costs two signal-mask changes per call; programs
 // that ignore SIGPIPE, as network programs usually do, pay nothing.
 //
@@ -120,6 +173,10 @@ typedef void* RPC_IF_HANDLE;
 #define RPC_S_INTERNAL_ERROR 1766
 #define EPT_S_CANT_CREATE 1899
 
+// SVC_CONTROL request: the caller's struct ucred, as the kernel recorded it
+// when the caller connected over ncalrpc.
+#define BRINDLE_SVCGET_PEERCRED 0x42520001u
+
 // An interface: its program and version numbers and, for a server, the
 // dispatch routine rpcgen made for that version (`<program>_<version>`).
 // ARpcServer takes its address as the interface description; the runtime
@@ -140,9 +197,16 @@ extern "C" {
 // first request for that program and version, after resolving a missing
 // endpoint through the endpoint mapper; later requests give the same client
 // at once. The client belongs to the binding: it stays valid until the
-// binding is released (ARpcClient::stop), and must not be destroyed by the
-// caller. Calls over one client may be made from several threads; they are
-// serialised on its connection.
+// binding is released (ARpcClient::stop), and clnt_destroy leaves it alone.
+// Calls over one client may be made from several threads; they are
+// serialised on its connection. A call that finds its connection broken
+// fails (RPC_CANTSEND, RPC_CANTRECV, or over UDP also RPC_TIMEDOUT) and is
+// not sent again; the next call connects anew, resolving a missing endpoint
+// again (failing with RPC_PROGNOTREGISTERED, RPC_PMAPFAILURE or RPC_CANTSEND
+// while the server cannot be reached). A stream the server has closed, idle,
+// is replaced before a call is sent on it. clnt_control's CLSET_TIMEOUT is
+// kept by the client across connections; other settings are the
+// connection's.
 //
 // Returns 0, or 87 (null argument), 1702, 1701, 1753, 1899, 1722 (the server
 // could not be reached) or 14.

@@ -6,14 +6,17 @@
 // handle (form, object UUID, protocol sequence, endpoint, address), so that
 // a handle, once made, only waits to connect; nothing touches the network
 // until the first RpcBindingInqClient, which resolves a missing endpoint
-// through the mapper and connects with bounded waits. Strings and handles
-// are released once; a second release, or a pointer the runtime never
-// handed out, is refused rather than freed.
+// through the mapper and connects with bounded waits, and gives a client
+// that connects again after its connection broke. Strings and handles are
+// released once; a second release, or a pointer the runtime never handed
+// out, is refused rather than freed.
 #include <netdb.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -27,7 +30,9 @@ namespace brindle::detail {
 namespace {
 
 constexpr int kConnectTimeoutMs = 5000;
-constexpr timeval kDatagramRetry = {1, 0};
+constexpr long kFirstRetryMs = 1000;  // a datagram call's first resend; each later one waits twice as long
+constexpr long kLastRetryMs = 8000;
+constexpr u_int kDatagramSize = 65504;  // a call or reply datagram: within UDP's 65,507 bytes, a multiple of 4
 
 // Checked on every RpcBindingInqClient: readers share the lock.
 struct Registry {
@@ -94,59 +99,6 @@ RPC_STATUS Resolve(Binding const& binding, RPC_INTERFACE const& iface, std::stri
   return EPT_S_NOT_REGISTERED;
 }
 
-// A call to a server that has gone away writes to a closed stream, which
-// raises SIGPIPE and, at its default disposition, would end the calling
-// process. Stream clients made while SIGPIPE has that disposition get a
-// copy of libtirpc's operations whose call keeps SIGPIPE blocked in the
-// calling thread and discards one the call raised: the call then fails
-// with RPC_CANTSEND or RPC_CANTRECV, like any other broken connection. The
-// two signal-mask changes cost about as much as two system calls per call;
-// a program that ignores SIGPIPE (or handles it) does without them.
-struct QuietOps {
-  CLIENT::clnt_ops const* original;
-  CLIENT::clnt_ops quiet;
-};
-
-clnt_stat QuietCall(CLIENT* client, rpcproc_t procedure, xdrproc_t encode, void* arguments, xdrproc_t decode,
-                    void* results, timeval timeout) {
-  // cl_ops points at `quiet`, the second member of its QuietOps.
-  QuietOps const* ops = reinterpret_cast<QuietOps const*>(reinterpret_cast<char const*>(client->cl_ops) -
-                                                          offsetof(QuietOps, quiet));
-  sigset_t pipe, old;
-  sigemptyset(&pipe);
-  sigaddset(&pipe, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &pipe, &old);
-  clnt_stat status = ops->original->cl_call(client, procedure, encode, arguments, decode, results, timeout);
-  if (sigismember(&old, SIGPIPE) == 0) {
-    sigset_t pending;
-    if (status != RPC_SUCCESS && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
-      timespec now{0, 0};
-      sigtimedwait(&pipe, nullptr, &now);
-    }
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-  }
-  return status;
-}
-
-// The quiet copy of `original`, made once per libtirpc operations table.
-CLIENT::clnt_ops* QuietOpsFor(CLIENT::clnt_ops const* original) {
-  static std::mutex mutex;
-  static std::vector<std::unique_ptr<QuietOps>>* tables = new std::vector<std::unique_ptr<QuietOps>>;
-  std::lock_guard<std::mutex> lock(mutex);
-  for (auto const& table : *tables) {
-    if (table->original == original) return &table->quiet;
-  }
-  tables->push_back(std::unique_ptr<QuietOps>(new QuietOps{original, *original}));
-  tables->back()->quiet.cl_call = QuietCall;
-  return &tables->back()->quiet;
-}
-
-bool SigpipeEndsProcess() {
-  struct sigaction action;
-  return sigaction(SIGPIPE, nullptr, &action) == 0 && (action.sa_flags & SA_SIGINFO) == 0 &&
-         action.sa_handler == SIG_DFL;
-}
-
 // A client for `iface` connected to `endpoint`; 0, 1722 or 14.
 RPC_STATUS Connect(Binding const& binding, RPC_INTERFACE const& iface, std::string const& endpoint, CLIENT** client) {
   sockaddr_storage storage{};
@@ -175,31 +127,188 @@ RPC_STATUS Connect(Binding const& binding, RPC_INTERFACE const& iface, std::stri
     return RPC_S_SERVER_UNAVAILABLE;
   }
   netbuf server{length, length, address};
-  CLIENT* made = datagram ? clnt_dg_create(fd, &server, iface.program, iface.version, 0, 0)
+  CLIENT* made = datagram ? clnt_dg_create(fd, &server, iface.program, iface.version, kDatagramSize, kDatagramSize)
                           : clnt_vc_create(fd, &server, iface.program, iface.version, 0, 0);
   if (made == nullptr) {
     close(fd);
     return RPC_S_SERVER_UNAVAILABLE;
   }
   clnt_control(made, CLSET_FD_CLOSE, nullptr);
-  if (datagram) {
-    clnt_control(made, CLSET_RETRY_TIMEOUT, reinterpret_cast<char*>(const_cast<timeval*>(&kDatagramRetry)));
-  } else if (SigpipeEndsProcess()) {
-    try {
-      made->cl_ops = QuietOpsFor(made->cl_ops);
-    } catch (std::bad_alloc const&) {
-      clnt_destroy(made);
-      return RPC_S_OUT_OF_MEMORY;
-    }
-  }
   *client = made;
   return RPC_S_OK;
 }
 
+// A call over a stream to a server that has gone writes to a closed
+// connection, which raises SIGPIPE and, at its default disposition, would end
+// the calling process. Over connections made while SIGPIPE has that
+// disposition a call keeps it blocked in the calling thread and discards one
+// the call raised: the call then fails with RPC_CANTSEND or RPC_CANTRECV,
+// like any other broken connection. The two signal-mask changes cost about
+// as much as two system calls per call; a program that ignores SIGPIPE does
+// without them.
+bool SigpipeEndsProcess() {
+  struct sigaction action;
+  return sigaction(SIGPIPE, nullptr, &action) == 0 && (action.sa_flags & SA_SIGINFO) == 0 &&
+         action.sa_handler == SIG_DFL;
+}
+
+clnt_stat QuietCall(CLIENT* client, rpcproc_t procedure, xdrproc_t encode, void* arguments, xdrproc_t decode,
+                    void* results, timeval timeout) {
+  sigset_t pipe, old;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, &old);
+  clnt_stat status = clnt_call(client, procedure, encode, arguments, decode, results, timeout);
+  if (sigismember(&old, SIGPIPE) == 0) {
+    sigset_t pending;
+    if (status != RPC_SUCCESS && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
+      timespec now{0, 0};
+      sigtimedwait(&pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  }
+  return status;
+}
+
+// libtirpc resends a datagram call at a fixed interval; here each resend
+// waits twice as long as the one before, with the same transaction id, so
+// that the server's request cache knows it for a resend: one send per
+// libtirpc call, each a slice of the caller's timeout.
+clnt_stat DatagramCall(CLIENT* client, rpcproc_t procedure, xdrproc_t encode, void* arguments, xdrproc_t decode,
+                       void* results, timeval timeout) {
+  long left = timeout.tv_sec * 1000L + timeout.tv_usec / 1000;
+  long wait = kFirstRetryMs;
+  u_int32_t xid = 0;
+  for (bool first = true;; first = false) {
+    if (!first) clnt_control(client, CLSET_XID, reinterpret_cast<char*>(&xid));
+    long slice = std::max(1L, std::min(wait, left));
+    timeval once = {slice / 1000, (slice % 1000) * 1000};
+    clnt_control(client, CLSET_RETRY_TIMEOUT, reinterpret_cast<char*>(&once));
+    clnt_stat status = clnt_call(client, procedure, encode, arguments, decode, results, once);
+    if (first) clnt_control(client, CLGET_XID, reinterpret_cast<char*>(&xid));
+    left -= slice;
+    if (status != RPC_TIMEDOUT || left <= 0) return status;
+    wait = std::min(wait * 2, kLastRetryMs);
+  }
+}
+
+}  // namespace
+
+// What RpcBindingInqClient hands out: a CLIENT of the runtime's own, valid
+// for the binding's life, over a libtirpc client that is made again on the
+// call after its connection broke (resolving a dynamic endpoint again). The
+// call that meets a broken connection fails and is not sent again; a stream
+// the server has closed in the meantime is seen before sending, and that
+// call goes over a new connection.
+struct ClientLink {
+  CLIENT outer{};
+  Binding const* binding = nullptr;
+  RPC_INTERFACE iface{};
+  std::mutex mutex;
+  CLIENT* inner = nullptr;
+  bool quiet = false;  // SIGPIPE kept blocked around calls
+  rpc_err error{};
+  timeval total{-1, -1};  // set by CLSET_TIMEOUT; otherwise each call's own
+
+  ~ClientLink() {
+    if (inner != nullptr) clnt_destroy(inner);
+  }
+};
+
+namespace {
+
+ClientLink* LinkOf(CLIENT* client) { return static_cast<ClientLink*>(client->cl_private); }
+
+// Whether the server has closed the link's stream (or it failed).
+bool StreamClosed(CLIENT* client) {
+  int fd = -1;
+  if (!clnt_control(client, CLGET_FD, reinterpret_cast<char*>(&fd))) return true;
+  pollfd p{fd, POLLIN | POLLRDHUP, 0};
+  if (poll(&p, 1, 0) <= 0) return false;
+  char byte;
+  return (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0 || recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
+// Connects the link, resolving a missing endpoint: 0, 1753, 1899, 1722 or 14.
+RPC_STATUS Open(ClientLink* link) {
+  std::string endpoint = link->binding->endpoint;
+  RPC_STATUS s = endpoint.empty() ? Resolve(*link->binding, link->iface, &endpoint) : RPC_S_OK;
+  if (s == RPC_S_OK) s = Connect(*link->binding, link->iface, endpoint, &link->inner);
+  link->quiet = s == RPC_S_OK && link->binding->protseq != Protseq::kUdp && SigpipeEndsProcess();
+  return s;
+}
+
+// Connects the link again, with a client status for the call that needs it.
+clnt_stat Reconnect(ClientLink* link) {
+  RPC_STATUS s = Open(link);
+  if (s == RPC_S_OK) return RPC_SUCCESS;
+  return s == EPT_S_NOT_REGISTERED ? RPC_PROGNOTREGISTERED
+         : s == EPT_S_CANT_CREATE  ? RPC_PMAPFAILURE
+         : s == RPC_S_OUT_OF_MEMORY ? RPC_SYSTEMERROR
+                                    : RPC_CANTSEND;
+}
+
+clnt_stat LinkCall(CLIENT* outer, rpcproc_t procedure, xdrproc_t encode, void* arguments, xdrproc_t decode,
+                   void* results, timeval timeout) {
+  ClientLink* link = LinkOf(outer);
+  std::lock_guard<std::mutex> lock(link->mutex);
+  bool datagram = link->binding->protseq == Protseq::kUdp;
+  if (link->inner != nullptr && !datagram && StreamClosed(link->inner)) {
+    clnt_destroy(link->inner);
+    link->inner = nullptr;
+  }
+  link->error = rpc_err{};
+  if (link->inner == nullptr && (link->error.re_status = Reconnect(link)) != RPC_SUCCESS) return link->error.re_status;
+  link->inner->cl_auth = outer->cl_auth;
+  if (link->total.tv_usec != -1) timeout = link->total;
+  clnt_stat status = datagram     ? DatagramCall(link->inner, procedure, encode, arguments, decode, results, timeout)
+                     : link->quiet ? QuietCall(link->inner, procedure, encode, arguments, decode, results, timeout)
+                                   : clnt_call(link->inner, procedure, encode, arguments, decode, results, timeout);
+  clnt_geterr(link->inner, &link->error);
+  bool broken = status == RPC_CANTSEND || status == RPC_CANTRECV || (datagram && status == RPC_TIMEDOUT);
+  if (broken) {  // reported; the next call connects again
+    clnt_destroy(link->inner);
+    link->inner = nullptr;
+  }
+  return status;
+}
+
+void LinkAbort(CLIENT*) {}
+
+void LinkGetErr(CLIENT* outer, rpc_err* error) {
+  ClientLink* link = LinkOf(outer);
+  std::lock_guard<std::mutex> lock(link->mutex);
+  *error = link->error;
+}
+
+bool_t LinkFreeRes(CLIENT*, xdrproc_t proc, void* results) {
+  xdr_free(proc, results);
+  return TRUE;
+}
+
+void LinkDestroy(CLIENT*) {}  // the binding's: released with it
+
+bool_t LinkControl(CLIENT* outer, u_int request, void* info) {
+  ClientLink* link = LinkOf(outer);
+  std::lock_guard<std::mutex> lock(link->mutex);
+  if (request == CLSET_TIMEOUT && info != nullptr) {
+    link->total = *static_cast<timeval*>(info);
+    return TRUE;
+  }
+  if (request == CLGET_TIMEOUT && info != nullptr && link->total.tv_usec != -1) {
+    *static_cast<timeval*>(info) = link->total;
+    return TRUE;
+  }
+  if (link->inner == nullptr && Reconnect(link) != RPC_SUCCESS) return FALSE;
+  return clnt_control(link->inner, request, static_cast<char*>(info));
+}
+
+CLIENT::clnt_ops link_ops = {LinkCall, LinkAbort, LinkGetErr, LinkFreeRes, LinkDestroy, LinkControl};
+
 }  // namespace
 
 Binding::~Binding() {
-  for (Client& c : clients) clnt_destroy(c.client);
+  for (ClientLink* link : clients) delete link;
 }
 
 void RegisterBinding(Binding* binding) {
@@ -305,27 +414,27 @@ RPC_STATUS RpcBindingInqClient(RPC_BINDING_HANDLE binding, RPC_INTERFACE const* 
   Binding* handle = static_cast<Binding*>(binding);
   if (handle->server) return RPC_S_WRONG_KIND_OF_BINDING;
   std::lock_guard<std::mutex> lock(handle->mutex);
-  for (Binding::Client const& c : handle->clients) {
-    if (c.program == iface->program && c.version == iface->version) {
-      *client = c.client;
+  for (ClientLink* link : handle->clients) {
+    if (link->iface.program == iface->program && link->iface.version == iface->version) {
+      *client = &link->outer;
       return RPC_S_OK;
     }
   }
-  std::string endpoint = handle->endpoint;
-  if (endpoint.empty()) {
-    RPC_STATUS s = Resolve(*handle, *iface, &endpoint);
-    if (s != RPC_S_OK) return s;
-  }
-  CLIENT* made = nullptr;
-  RPC_STATUS s = Connect(*handle, *iface, endpoint, &made);
+  std::unique_ptr<ClientLink> link(new (std::nothrow) ClientLink);
+  if (link == nullptr) return RPC_S_OUT_OF_MEMORY;
+  link->binding = handle;
+  link->iface = {iface->program, iface->version, nullptr};
+  RPC_STATUS s = Open(link.get());
   if (s != RPC_S_OK) return s;
+  link->outer.cl_auth = link->inner->cl_auth;
+  link->outer.cl_ops = &link_ops;
+  link->outer.cl_private = link.get();
   try {
-    handle->clients.push_back({iface->program, iface->version, made});
+    handle->clients.push_back(link.get());
   } catch (std::bad_alloc const&) {
-    clnt_destroy(made);
     return RPC_S_OUT_OF_MEMORY;
   }
-  *client = made;
+  *client = &link.release()->outer;
   return RPC_S_OK;
 }
 

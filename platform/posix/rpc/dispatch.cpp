@@ -6,7 +6,11 @@
 // libtirpc's own transports do for svc_getargs, svc_freeargs,
 // svc_sendreply, svcerr_* and svc_getrpccaller; it belongs to the one call,
 // so calls run side by side without sharing anything of libtirpc's server
-// state. Unregistering only edits the table: the mapper is not touched.
+// state. Registrations are counted, so that servers sharing an interface
+// each remove only their own; unregistering only edits the table: the
+// mapper is not touched. A call of another RPC version than 2 is answered
+// with a version mismatch, and a procedure called over ncalrpc learns its
+// caller's verified identity through SVC_CONTROL (BRINDLE_SVCGET_PEERCRED).
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -24,7 +28,7 @@ namespace brindle::detail {
 
 namespace {
 
-constexpr std::size_t kMaxDatagram = 65536;
+constexpr std::size_t kMaxDatagram = 65507;  // the most a UDP datagram over IPv4 carries
 constexpr std::size_t kCookedCredentials = 400;  // libtirpc's room for decoded AUTH_SYS credentials
 
 // --- Interfaces ------------------------------------------------------------------
@@ -35,6 +39,7 @@ struct Interface {
   rpcprog_t program;
   rpcvers_t version;
   Dispatch dispatch;
+  unsigned int registrations;
 };
 
 // Read by every call, written only by registration: calls share the lock.
@@ -70,7 +75,12 @@ SVCAUTH::svc_auth_ops const kPlainAuth = {PassThrough, PassThrough, NothingToDes
 bool_t CallRecv(SVCXPRT*, rpc_msg*) { return FALSE; }
 xprt_stat CallStat(SVCXPRT*) { return XPRT_IDLE; }
 void CallDestroy(SVCXPRT*) {}
-bool_t CallControl(SVCXPRT*, u_int, void*) { return FALSE; }
+bool_t CallControl(SVCXPRT* xprt, u_int request, void* info) {
+  CallOrigin const& origin = *CallOf(xprt)->origin;
+  if (request != BRINDLE_SVCGET_PEERCRED || !origin.verified || info == nullptr) return FALSE;
+  *static_cast<ucred*>(info) = origin.credentials;
+  return TRUE;
+}
 
 bool_t CallGetArgs(SVCXPRT* xprt, xdrproc_t proc, void* where) {
   return SVCAUTH_UNWRAP(&SVC_XP_AUTH(xprt), &CallOf(xprt)->input, proc, static_cast<caddr_t>(where));
@@ -149,12 +159,15 @@ bool ServeCall(char* data, std::size_t size, CallOrigin const& origin, ReplyChan
   call->channel = &channel;
   xdrmem_create(&call->input, data, static_cast<u_int>(size), XDR_DECODE);
 
-  rpc_msg msg{};
-  msg.rm_call.cb_cred.oa_base = call->credentials;
-  msg.rm_call.cb_verf.oa_base = call->credentials + MAX_AUTH_BYTES;
-  if (!xdr_callmsg(&call->input, &msg)) return false;
-  call->xid = msg.rm_xid;
-  if (msg.rm_call.cb_rpcvers != RPC_MSG_VERSION) {
+  // libtirpc's decoder refuses other RPC versions outright: they are read
+  // here first, to be answered.
+  std::uint32_t head[3] = {};
+  for (std::uint32_t& word : head) {
+    if (!xdr_u_int32_t(&call->input, &word)) return false;
+  }
+  if (head[1] != CALL) return false;
+  call->xid = head[0];
+  if (head[2] != RPC_MSG_VERSION) {
     rpc_msg denied{};
     denied.rm_direction = REPLY;
     denied.rm_reply.rp_stat = MSG_DENIED;
@@ -164,6 +177,11 @@ bool ServeCall(char* data, std::size_t size, CallOrigin const& origin, ReplyChan
     SVC_REPLY(&xprt, &denied);
     return true;
   }
+  XDR_SETPOS(&call->input, 0);
+  rpc_msg msg{};
+  msg.rm_call.cb_cred.oa_base = call->credentials;
+  msg.rm_call.cb_verf.oa_base = call->credentials + MAX_AUTH_BYTES;
+  if (!xdr_callmsg(&call->input, &msg)) return false;
   svc_req request{};
   request.rq_prog = msg.rm_call.cb_prog;
   request.rq_vers = msg.rm_call.cb_vers;
@@ -223,13 +241,15 @@ RPC_STATUS RpcServerRegisterIf(RPC_IF_HANDLE iface, UUID* /*manager_type*/, RPC_
   if (interface == nullptr || interface->dispatch == nullptr) return RPC_S_INVALID_ARG;
   Interfaces& table = interfaces();
   std::lock_guard<std::shared_mutex> lock(table.mutex);
-  for (Interface const& i : table.list) {
+  for (Interface& i : table.list) {
     if (i.program == interface->program && i.version == interface->version) {
-      return i.dispatch == interface->dispatch ? RPC_S_OK : RPC_S_ALREADY_REGISTERED;
+      if (i.dispatch != interface->dispatch) return RPC_S_ALREADY_REGISTERED;
+      ++i.registrations;
+      return RPC_S_OK;
     }
   }
   try {
-    table.list.push_back({interface->program, interface->version, interface->dispatch});
+    table.list.push_back({interface->program, interface->version, interface->dispatch, 1});
   } catch (std::bad_alloc const&) {
     return RPC_S_OUT_OF_MEMORY;
   }
@@ -248,7 +268,7 @@ RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, UUID* /*manager_type*/, un
     return i.program == interface->program && i.version == interface->version;
   });
   if (it == table.list.end()) return RPC_S_UNKNOWN_IF;
-  table.list.erase(it);
+  if (--it->registrations == 0) table.list.erase(it);
   return RPC_S_OK;
 }
 

@@ -6,10 +6,14 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -83,6 +87,8 @@ std::string LocalEndpointPath(std::string_view endpoint);
 // missing; empty when it cannot be made or is not the caller's own.
 std::string LocalSocketDirectory();
 
+struct ClientLink;  // a CLIENT handed out for a binding (binding.cpp)
+
 // A binding handle. Client bindings come from a string binding and make
 // calls; server bindings describe one of this process's endpoints.
 struct Binding {
@@ -93,13 +99,8 @@ struct Binding {
   bool local_host = false;      // the address names this machine
   std::string uaddr;            // server bindings: the mapper's universal address
 
-  std::mutex mutex;             // guards clients
-  struct Client {
-    rpcprog_t program;
-    rpcvers_t version;
-    CLIENT* client;
-  };
-  std::vector<Client> clients;
+  std::mutex mutex;                // guards clients
+  std::vector<ClientLink*> clients;  // one per program and version, owned
 
   ~Binding();
 };
@@ -118,6 +119,8 @@ struct CallOrigin {
   int fd = -1;
   sockaddr_storage peer{};
   socklen_t peer_length = 0;
+  bool verified = false;  // ncalrpc: the kernel's record of the connecting process
+  ucred credentials{};
 };
 
 // Where a call's reply goes: bytes ready for the wire (a marked record on a
@@ -134,6 +137,103 @@ class ReplyChannel {
 // (or answers the error itself), replying through `channel`. False when the
 // bytes are not a call message at all.
 bool ServeCall(char* data, std::size_t size, CallOrigin const& origin, ReplyChannel& channel);
+
+// --- Limits of the server (connection_limits.cpp, request_cache.cpp) --------
+
+// Read from the environment when an endpoint opens or listening starts; see
+// brindle/rpc_runtime.h for the variables and their defaults.
+struct ServerLimits {
+  in_addr bind_address{};         // TCP and UDP endpoints
+  std::size_t record_bytes;       // one call record, and one connection's incomplete one
+  std::size_t buffered_bytes;     // incomplete records over all connections
+  std::size_t connections;        // per endpoint
+  std::chrono::seconds idle;      // a connection without a call in progress
+  std::size_t cache_entries;      // finished datagram calls remembered
+  std::chrono::seconds cache_age;
+  bool bind_address_valid = true;
+};
+ServerLimits ReadServerLimits();
+
+struct Connection;  // an accepted stream connection (server.cpp)
+
+// The stream connections of one listening period, held to the limits. A
+// connection to be closed is only marked and handed back: the caller shuts
+// its socket down, and the thread that then reads the end of the stream
+// removes it, so nothing frees a connection another thread is reading.
+class ConnectionSet {
+ public:
+  explicit ConnectionSet(ServerLimits const& limits) : limits_(limits) {}
+
+  // Takes in a connection of `endpoint`. When the endpoint is full, the
+  // connection of it idle longest goes to *evicted; with none idle, false:
+  // the new one is refused.
+  bool Admit(std::shared_ptr<Connection> const& connection, void const* endpoint,
+             std::shared_ptr<Connection>* evicted);
+  std::shared_ptr<Connection> LongestIdle();  // of any endpoint; null if none
+  // `bytes` of an incomplete record now held; false when all connections
+  // together hold more than their limit.
+  bool Hold(Connection const* connection, std::size_t bytes);
+  void Begin(Connection const* connection, std::size_t calls);
+  // A call ended; true when the connection is to go now (its peer has
+  // closed its side and nothing is left to answer).
+  bool End(Connection const* connection);
+  bool Hangup(Connection const* connection);  // true when nothing is left to answer
+  void Remove(Connection const* connection);
+  std::vector<std::shared_ptr<Connection>> Expired();  // idle too long
+  std::vector<std::shared_ptr<Connection>> All();
+  std::size_t record_bytes() const { return limits_.record_bytes; }
+
+ private:
+  struct Use {
+    std::shared_ptr<Connection> connection;
+    void const* endpoint;
+    std::size_t held = 0;
+    std::size_t calls = 0;
+    bool hangup = false;
+    bool closing = false;
+    std::chrono::steady_clock::time_point last;
+  };
+  typedef std::unordered_map<void const*, Use, PointerHash> Uses;
+  std::shared_ptr<Connection> Evict(void const* endpoint);  // under mutex_
+
+  ServerLimits const limits_;
+  std::mutex mutex_;
+  Uses uses_;
+  std::size_t held_ = 0;
+};
+
+// At-most-once execution of datagram calls: a call is known by its caller's
+// address, transaction id, program, version and procedure. Finished calls
+// are remembered with their reply, the oldest forgotten first beyond the
+// entry or age limit; calls in progress are held by their threads and so
+// bounded by them.
+class RequestCache {
+ public:
+  enum class Seen { kNew, kRunning, kDone };
+  explicit RequestCache(ServerLimits const& limits) : entries_(limits.cache_entries), age_(limits.cache_age) {}
+  // The key of a call datagram, or empty when it is not one.
+  static std::string KeyOf(char const* data, std::size_t size, sockaddr_storage const& peer, socklen_t length);
+  // kNew marks the call running; kDone gives its reply (empty: none sent).
+  Seen Begin(std::string const& key, std::string* reply);
+  void Finish(std::string const& key, std::string reply);
+
+ private:
+  struct Entry {
+    bool done = false;
+    std::string reply;
+    std::chrono::steady_clock::time_point finished;
+  };
+  struct Finished {  // a type of the runtime's own: the deque's code stays hidden in the library
+    std::string key;
+  };
+  void Forget(std::chrono::steady_clock::time_point now);  // under mutex_
+
+  std::size_t const entries_;
+  std::chrono::seconds const age_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, Entry> calls_;
+  std::deque<Finished> finished_;  // oldest first
+};
 
 // --- The endpoint mapper ---------------------------------------------------
 

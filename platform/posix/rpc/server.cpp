@@ -8,6 +8,8 @@
 // a timeout, and it also closes the endpoints when the process is not
 // listening yet: a listen that comes after such a stop finds no endpoint and
 // returns at once (1714), so a stop issued before a listen is never lost.
+// Calls in progress at a stop run to their end, and the blocking listen and
+// RpcMgmtWaitServerListen return only after them.
 // The mapper is touched only by RpcEpRegisterA and RpcEpUnregister, and the
 // latter removes only entries this process made that still name its
 // endpoints.
@@ -17,9 +19,13 @@
 // reads and writes its own sockets, non-blocking, from a pool of threads
 // waiting on one epoll set (one event goes to one thread, which serves the
 // call itself, see dispatch.cpp). A stalled client holds no thread: a
-// partial record waits in its connection's buffer.
+// partial record waits in its connection's buffer, within the limits of
+// connection_limits.cpp; a datagram call is run at most once (see
+// request_cache.cpp).
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/tcp.h>
+#include <signal.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -31,6 +37,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -45,10 +52,10 @@ namespace brindle::detail {
 
 namespace {
 
-constexpr std::size_t kMaxRecord = std::size_t{16} << 20;  // larger requests close the connection
 constexpr std::size_t kMaxDatagram = 65536;
 constexpr std::size_t kReadChunk = 65536;
 constexpr int kReplyTimeoutMs = 2000;  // a client that will not take its reply loses its connection
+constexpr int kSweepMs = 1000;         // how often idle connections are looked for
 
 // --- Socket paths removed at exit ----------------------------------------------
 
@@ -109,9 +116,12 @@ struct Endpoint : Source {
   std::string endpoint;  // port number, or ncalrpc socket name
   std::string uaddr;
   std::string path;
+  std::unique_ptr<RequestCache> cache;  // UDP
   std::mutex io;
   bool closed = false;
 };
+
+}  // namespace
 
 // An accepted stream connection. Its socket is shut down when it is dropped
 // and closed only with the last reference, so that a reply being written
@@ -123,14 +133,17 @@ struct Connection : Source, std::enable_shared_from_this<Connection> {
   ~Connection() { close(fd); }
 
   int fd = -1;
-  Protseq protseq = Protseq::kTcp;
-  sockaddr_storage peer{};
-  socklen_t peer_length = 0;
-  // Touched only by the thread holding the connection's one-shot event.
+  CallOrigin origin;  // fd, peer and, for ncalrpc, the connecting process
+  // Touched only by the thread holding the connection's one-shot event,
+  // under `read`: never contended, it shows the hand-over from one event's
+  // thread to the next to thread checkers, which do not follow a rearm.
   std::string input;   // bytes not yet framed
   std::string record;  // the fragments of the record being assembled
+  std::mutex read;
   std::mutex write;    // one reply at a time
 };
+
+namespace {
 
 // Writes all of `data` to a non-blocking stream socket, waiting for room at
 // most kReplyTimeoutMs in all.
@@ -168,11 +181,15 @@ class ConnectionChannel final : public ReplyChannel {
   Connection* connection_;
 };
 
-// Replies to a datagram's sender, while the endpoint is open.
+// Replies to a datagram's sender, while the endpoint is open, and keeps the
+// reply for the cache.
 class DatagramChannel final : public ReplyChannel {
  public:
   DatagramChannel(Endpoint* endpoint, CallOrigin const& origin) : endpoint_(endpoint), origin_(origin) {}
+  std::string reply;
+
   bool Send(char const* data, std::size_t size) override {
+    reply.assign(data, size);
     std::lock_guard<std::mutex> lock(endpoint_->io);
     if (endpoint_->closed) return false;
     return sendto(endpoint_->fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT,
@@ -192,7 +209,7 @@ class DatagramChannel final : public ReplyChannel {
 // thread has left, so that an event never outlives what it points at.
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session() = default;
+  explicit Session(ServerLimits const& limits) : connections_(limits) {}
   Session(Session const&) = delete;
   Session& operator=(Session const&) = delete;
   ~Session() {
@@ -244,18 +261,24 @@ class Session : public std::enable_shared_from_this<Session> {
   // Calls being served finish on their own; their replies go nowhere.
   void Stop() {
     std::vector<std::shared_ptr<Endpoint>> endpoints;
-    std::vector<std::shared_ptr<Connection>> connections;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
       endpoints = endpoints_;
-      for (auto const& entry : connections_) connections.push_back(entry.second);
     }
     for (auto const& endpoint : endpoints) endpoint->Close();
-    for (auto const& connection : connections) shutdown(connection->fd, SHUT_RDWR);
+    for (auto const& connection : connections_.All()) shutdown(connection->fd, SHUT_RDWR);
     std::uint64_t one = 1;
     ssize_t written = write(wake_fd_, &one, sizeof one);
     (void)written;
+  }
+
+  // Waits until every thread has left, its call done; a thread of this
+  // session waits for the others only.
+  void WaitDrained() {
+    unsigned int self = serving_ == this ? 1 : 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    drained_.wait(lock, [&] { return threads_.load() <= self; });
   }
 
  private:
@@ -269,11 +292,14 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void Run() {
+    serving_ = this;
     for (;;) {
       epoll_event event;
-      int n = epoll_wait(epoll_fd_, &event, 1, -1);
+      int n = epoll_wait(epoll_fd_, &event, 1, kSweepMs);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
+      if (n < 0) break;
+      Sweep();
+      if (n == 0) continue;
       Source* source = static_cast<Source*>(event.data.ptr);
       if (source->kind == Source::Kind::kWake) break;
       if (idle_.fetch_sub(1) == 1) Grow();  // keep one thread waiting while below the limit
@@ -285,7 +311,11 @@ class Session : public std::enable_shared_from_this<Session> {
       idle_.fetch_add(1);
     }
     idle_.fetch_sub(1);
-    threads_.fetch_sub(1);
+    serving_ = nullptr;
+    if (threads_.fetch_sub(1) == 1) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      drained_.notify_all();
+    }
   }
 
   void Grow() {
@@ -301,6 +331,16 @@ class Session : public std::enable_shared_from_this<Session> {
     }
   }
 
+  // Once a period, by whichever thread comes first: connections idle too
+  // long are shut down, and their readers then drop them.
+  void Sweep() {
+    std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch()).count();
+    std::int64_t due = next_sweep_.load();
+    if (now < due || !next_sweep_.compare_exchange_strong(due, now + kSweepMs)) return;
+    for (auto const& connection : connections_.Expired()) shutdown(connection->fd, SHUT_RDWR);
+  }
+
   void Rearm(int fd, Source* source) {
     epoll_event event{};
     event.events = EPOLLIN | EPOLLONESHOT;
@@ -310,21 +350,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void HandleEndpoint(Endpoint* endpoint) {
     if (endpoint->protseq == Protseq::kUdp) {
-      thread_local std::unique_ptr<char[]> buffer(new char[kMaxDatagram]);
-      CallOrigin origin;
-      origin.protseq = Protseq::kUdp;
-      origin.peer_length = sizeof origin.peer;
-      ssize_t n;
-      {
-        std::lock_guard<std::mutex> io(endpoint->io);
-        if (endpoint->closed) return;
-        origin.fd = endpoint->fd;
-        n = recvfrom(endpoint->fd, buffer.get(), kMaxDatagram, MSG_DONTWAIT,
-                     reinterpret_cast<sockaddr*>(&origin.peer), &origin.peer_length);
-        Rearm(endpoint->fd, endpoint);
-      }
-      DatagramChannel channel(endpoint, origin);
-      if (n > 0) ServeCall(buffer.get(), static_cast<std::size_t>(n), origin, channel);
+      HandleDatagram(endpoint);
       return;
     }
     std::vector<int> accepted;
@@ -339,7 +365,9 @@ class Session : public std::enable_shared_from_this<Session> {
         }
         if (errno == EINTR || errno == ECONNABORTED) continue;
         if (errno == EMFILE || errno == ENFILE) {
-          // Let the queue drain rather than spin on a listener we cannot serve.
+          // Out of descriptors: the connection idle longest makes room, and
+          // the queue waits a moment rather than spin.
+          if (auto idle = connections_.LongestIdle()) shutdown(idle->fd, SHUT_RDWR);
           std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         break;
@@ -355,53 +383,95 @@ class Session : public std::enable_shared_from_this<Session> {
         continue;
       }
       connection->fd = fd;
-      connection->protseq = endpoint->protseq;
-      connection->peer_length = sizeof connection->peer;
-      getpeername(fd, reinterpret_cast<sockaddr*>(&connection->peer), &connection->peer_length);
+      CallOrigin& origin = connection->origin;
+      origin.protseq = endpoint->protseq;
+      origin.fd = fd;
+      origin.peer_length = sizeof origin.peer;
+      getpeername(fd, reinterpret_cast<sockaddr*>(&origin.peer), &origin.peer_length);
       if (endpoint->protseq == Protseq::kTcp) {
         int on = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      } else {
+        socklen_t length = sizeof origin.credentials;
+        origin.verified = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &origin.credentials, &length) == 0;
       }
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) {
-        shutdown(fd, SHUT_RDWR);
-        continue;
+      std::shared_ptr<Connection> evicted;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_ || !connections_.Admit(connection, endpoint, &evicted)) {
+          shutdown(fd, SHUT_RDWR);  // every connection of the endpoint is in a call
+          continue;
+        }
+        epoll_event event{};
+        event.events = EPOLLIN | EPOLLONESHOT;
+        event.data.ptr = static_cast<Source*>(connection.get());
+        epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, fd, &event);
       }
-      connections_.emplace(connection.get(), connection);
-      epoll_event event{};
-      event.events = EPOLLIN | EPOLLONESHOT;
-      event.data.ptr = static_cast<Source*>(connection.get());
-      epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, fd, &event);
+      if (evicted) shutdown(evicted->fd, SHUT_RDWR);
     }
   }
 
+  // A datagram call runs once: a retransmission finds it running (and gets
+  // nothing) or finished (and gets its reply again).
+  void HandleDatagram(Endpoint* endpoint) {
+    thread_local std::unique_ptr<char[]> buffer(new char[kMaxDatagram]);
+    CallOrigin origin;
+    origin.protseq = Protseq::kUdp;
+    origin.peer_length = sizeof origin.peer;
+    ssize_t n;
+    {
+      std::lock_guard<std::mutex> io(endpoint->io);
+      if (endpoint->closed) return;
+      origin.fd = endpoint->fd;
+      n = recvfrom(endpoint->fd, buffer.get(), kMaxDatagram, MSG_DONTWAIT,
+                   reinterpret_cast<sockaddr*>(&origin.peer), &origin.peer_length);
+      Rearm(endpoint->fd, endpoint);
+    }
+    if (n <= 0) return;
+    std::size_t size = static_cast<std::size_t>(n);
+    DatagramChannel channel(endpoint, origin);
+    std::string key = RequestCache::KeyOf(buffer.get(), size, origin.peer, origin.peer_length);
+    if (!key.empty()) {
+      std::string reply;
+      RequestCache::Seen seen = endpoint->cache->Begin(key, &reply);
+      if (seen == RequestCache::Seen::kDone && !reply.empty()) channel.Send(reply.data(), reply.size());
+      if (seen != RequestCache::Seen::kNew) return;
+    }
+    ServeCall(buffer.get(), size, origin, channel);
+    if (!key.empty()) endpoint->cache->Finish(key, std::move(channel.reply));
+  }
+
+  // Reads what the connection has, cuts it into records (4-byte marks, the
+  // top bit ending a record) and serves them. A connection whose peer has
+  // closed its side is dropped once its calls are answered.
   void HandleConnection(Connection* raw) {
     std::shared_ptr<Connection> connection = raw->shared_from_this();
     thread_local std::unique_ptr<char[]> chunk(new char[kReadChunk]);
-    bool gone = false;
-    for (;;) {
+    std::unique_lock<std::mutex> reading(connection->read);
+    std::string& input = connection->input;
+    std::size_t const limit = connections_.record_bytes();
+    bool hangup = false;
+    while (input.size() < limit + kReadChunk) {  // beyond that the rest waits in the socket
       ssize_t n = recv(connection->fd, chunk.get(), kReadChunk, MSG_DONTWAIT);
       if (n > 0) {
-        connection->input.append(chunk.get(), static_cast<std::size_t>(n));
+        input.append(chunk.get(), static_cast<std::size_t>(n));
         if (static_cast<std::size_t>(n) < kReadChunk) break;
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-      gone = true;  // end of stream or error
+      hangup = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);  // end of stream or error
       break;
     }
-    // Cut the input into records: 4-byte marks, the top bit ending a record.
     std::vector<std::string> records;
-    std::string& input = connection->input;
     std::size_t at = 0;
+    bool too_large = false;
     while (input.size() - at >= 4) {
       unsigned char const* mark = reinterpret_cast<unsigned char const*>(input.data() + at);
       std::uint32_t header = (std::uint32_t{mark[0]} << 24) | (std::uint32_t{mark[1]} << 16) |
                              (std::uint32_t{mark[2]} << 8) | std::uint32_t{mark[3]};
       std::size_t length = header & 0x7FFFFFFFu;
-      if (connection->record.size() + length > kMaxRecord) {
-        gone = true;
+      if (connection->record.size() + length > limit) {
+        too_large = true;
         break;
       }
       if (input.size() - at - 4 < length) break;
@@ -413,44 +483,52 @@ class Session : public std::enable_shared_from_this<Session> {
       }
     }
     input.erase(0, at);
-    if (gone) {
+    std::size_t held = input.size() + connection->record.size();
+    reading.unlock();
+    // A record too large, or more than all connections may hold together.
+    if (too_large || !connections_.Hold(connection.get(), held)) {
       Drop(connection);
-    } else {
-      Rearm(connection->fd, connection.get());  // from here on another thread may read
+      return;
     }
-    CallOrigin origin;
-    origin.protseq = connection->protseq;
-    origin.fd = connection->fd;
-    origin.peer = connection->peer;
-    origin.peer_length = connection->peer_length;
+    if (!records.empty()) connections_.Begin(connection.get(), records.size());
+    if (!hangup) {
+      Rearm(connection->fd, connection.get());  // from here on another thread may read
+    } else if (connections_.Hangup(connection.get())) {
+      Drop(connection);
+      return;
+    }
     ConnectionChannel channel(connection.get());
+    bool in_step = true;
     for (std::string& record : records) {
-      if (!ServeCall(record.data(), record.size(), origin, channel)) {
+      if (in_step && !ServeCall(record.data(), record.size(), connection->origin, channel)) {
+        in_step = false;
         shutdown(connection->fd, SHUT_RDWR);  // not a call: the stream is out of step
-        break;
       }
+      if (connections_.End(connection.get())) Drop(connection);
     }
   }
 
   void Drop(std::shared_ptr<Connection> const& connection) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      connections_.erase(connection.get());
-    }
+    connections_.Remove(connection.get());
     epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, connection->fd, nullptr);
     shutdown(connection->fd, SHUT_RDWR);
   }
 
+  static thread_local Session* serving_;  // the session whose thread this is
   int epoll_fd_ = -1;
   int wake_fd_ = -1;
   unsigned int max_threads_ = 1;
   std::atomic<unsigned int> threads_{0};
   std::atomic<unsigned int> idle_{0};  // threads waiting for an event
+  std::atomic<std::int64_t> next_sweep_{0};
   std::mutex mutex_;                   // guards the fields below (stopping_ is set under it)
+  std::condition_variable drained_;    // threads_ reached 0
   std::atomic<bool> stopping_{false};
   std::vector<std::shared_ptr<Endpoint>> endpoints_;
-  std::unordered_map<Connection*, std::shared_ptr<Connection>> connections_;
+  ConnectionSet connections_;
 };
+
+thread_local Session* Session::serving_ = nullptr;
 
 // --- The process's server state ----------------------------------------------------------
 
@@ -458,7 +536,8 @@ struct ServerState {
   std::mutex mutex;
   std::vector<std::shared_ptr<Endpoint>> endpoints;  // in use since the last stop
   std::shared_ptr<Session> session;                  // while listening
-  std::condition_variable stopped;                   // blocking listens wait here
+  std::vector<std::weak_ptr<Session>> stopped;      // their calls may still run
+  std::condition_variable stop;                      // blocking listens wait here
   std::uint64_t stops = 0;
   PointerSet vectors;                     // binding vectors handed out
   std::vector<MapperEntry> registered;    // the mapper entries this process made
@@ -471,13 +550,31 @@ ServerState& server() {
   return *s;
 }
 
+// Removes the sockets that servers killed before they could remove them
+// left in `directory`: "lrpc-<pid>-<n>" of a process that is gone.
+void SweepStaleSockets(std::string const& directory) {
+  DIR* dir = opendir(directory.c_str());
+  if (dir == nullptr) return;
+  while (dirent* entry = readdir(dir)) {
+    unsigned long pid = 0, n = 0;
+    char rest = 0;
+    if (std::sscanf(entry->d_name, "lrpc-%lu-%lu%c", &pid, &n, &rest) != 2 || pid == 0 || pid > (1ul << 22)) {
+      continue;
+    }
+    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) unlinkat(dirfd(dir), entry->d_name, 0);
+  }
+  closedir(dir);
+}
+
 // A new endpoint for `protseq` at an address of the system's choosing.
 RPC_STATUS OpenEndpoint(Protseq protseq, std::shared_ptr<Endpoint>* made) {
   auto endpoint = std::make_shared<Endpoint>();
   endpoint->protseq = protseq;
+  ServerLimits const limits = ReadServerLimits();
   if (protseq == Protseq::kLocal) {
     std::string directory = LocalSocketDirectory();
     if (directory.empty()) return RPC_S_CANT_CREATE_ENDPOINT;
+    SweepStaleSockets(directory);
     endpoint->endpoint = "lrpc-" + Decimal(static_cast<unsigned long>(getpid())) + "-" +
                          Decimal(server().next_socket.fetch_add(1) + 1);
     std::string path = directory + "/" + endpoint->endpoint;
@@ -501,12 +598,13 @@ RPC_STATUS OpenEndpoint(Protseq protseq, std::shared_ptr<Endpoint>* made) {
     endpoint->path = path;
     endpoint->uaddr = path;
   } else {
+    if (!limits.bind_address_valid) return RPC_S_INVALID_NET_ADDR;
     bool stream = protseq == Protseq::kTcp;
     int fd = socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return RPC_S_CANT_CREATE_ENDPOINT;
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_addr = limits.bind_address;
     socklen_t length = sizeof address;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         (stream && listen(fd, SOMAXCONN) != 0) ||
@@ -517,6 +615,7 @@ RPC_STATUS OpenEndpoint(Protseq protseq, std::shared_ptr<Endpoint>* made) {
     endpoint->fd = fd;
     endpoint->endpoint = Decimal(ntohs(address.sin_port));
     endpoint->uaddr = InetUniversalAddress(address);
+    if (!stream) endpoint->cache = std::make_unique<RequestCache>(limits);
   }
   *made = std::move(endpoint);
   return RPC_S_OK;
@@ -681,29 +780,51 @@ RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls
   std::unique_lock<std::mutex> lock(state.mutex);
   if (state.session) return RPC_S_ALREADY_LISTENING;
   if (state.endpoints.empty()) return RPC_S_NO_PROTSEQS_REGISTERED;
+  std::shared_ptr<Session> session;
   try {
-    auto session = std::make_shared<Session>();
+    session = std::make_shared<Session>(ReadServerLimits());
     // A session that could not start has no thread: dropping it releases
     // its epoll set and leaves the endpoints open for another listen.
     RPC_STATUS s = session->Start(state.endpoints, min_call_threads, max_calls);
     if (s != RPC_S_OK) return s;
-    state.session = std::move(session);
+    state.session = session;
   } catch (std::bad_alloc const&) {
     return RPC_S_OUT_OF_MEMORY;
   }
   if (dont_wait != 0) return RPC_S_OK;
   std::uint64_t stops = state.stops;
-  state.stopped.wait(lock, [&] { return state.stops != stops; });
+  state.stop.wait(lock, [&] { return state.stops != stops; });
+  lock.unlock();
+  session->WaitDrained();
   return RPC_S_OK;
 }
 
+RPC_STATUS RpcMgmtIsServerListening(RPC_BINDING_HANDLE binding) {
+  if (binding != nullptr) return RPC_S_CANNOT_SUPPORT;
+  ServerState& state = server();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.session ? RPC_S_OK : RPC_S_NOT_LISTENING;
+}
+
+// Waits for listening to stop, then for the calls still running: those of
+// every stopped session.
 RPC_STATUS RpcMgmtWaitServerListen() {
   ServerState& state = server();
   std::unique_lock<std::mutex> lock(state.mutex);
-  if (!state.session) return RPC_S_NOT_LISTENING;
-  std::uint64_t stops = state.stops;
-  state.stopped.wait(lock, [&] { return state.stops != stops; });
-  return RPC_S_OK;
+  bool waited = state.session != nullptr;
+  if (waited) {
+    std::uint64_t stops = state.stops;
+    state.stop.wait(lock, [&] { return state.stops != stops; });
+  }
+  std::vector<std::weak_ptr<Session>> stopped = state.stopped;
+  lock.unlock();
+  for (auto const& weak : stopped) {
+    if (std::shared_ptr<Session> session = weak.lock()) {
+      session->WaitDrained();
+      waited = true;
+    }
+  }
+  return waited ? RPC_S_OK : RPC_S_NOT_LISTENING;
 }
 
 RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding) {
@@ -716,11 +837,13 @@ RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding) {
     session = std::move(state.session);
     state.session.reset();
     endpoints.swap(state.endpoints);
+    std::erase_if(state.stopped, [](std::weak_ptr<Session> const& s) { return s.expired(); });
+    if (session) state.stopped.push_back(session);
     ++state.stops;
   }
   if (session) session->Stop();
   for (auto const& endpoint : endpoints) endpoint->Close();
-  state.stopped.notify_all();
+  state.stop.notify_all();
   return session ? RPC_S_OK : RPC_S_NOT_LISTENING;
 }
 
