@@ -100,7 +100,9 @@ TEST(Date, InvalidDatesTwoDigitYearsAndNames) {
   }
   EXPECT_EQ(std::string(ADate::MonthName(1)) + ADate::MonthName(12) + ADate::DayName(1) + ADate::DayName(7),
             "JanuaryDecemberMondaySunday");
-  EXPECT_TRUE(!ADate::MonthName(0) && !ADate::MonthName(13) && !ADate::DayName(0) && !ADate::DayName(8));
+  struct Probe : ADate { using ADate::AssertIndexOfMonth, ADate::AssertWeekDayNumber; };  // protected
+  EXPECT_TRUE(!ADate::MonthName(13) && !ADate::DayName(8) && !Probe::AssertIndexOfMonth(0) &&
+              !Probe::AssertIndexOfMonth(13) && !Probe::AssertWeekDayNumber(0) && !Probe::AssertWeekDayNumber(8));
 }
 
 // Previous is strictly before, one to seven days back; a weekday outside
