@@ -1,0 +1,290 @@
+// ADate and ATime: every day of 2,800 years against std::chrono, the fast
+// day-number formulas against the plain 32-bit ones, printed forms read back,
+// and local time against the C library under pinned zones, with the
+// daylight-saving changes at their seconds; then the rows those leave open:
+// invalid input, two-digit years, names, the parser's refusals, the texts.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <future>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "brindle/calendar.h"
+#include "calendar/calendar_internal.h"
+#include "tests/portable.h"
+
+namespace {
+
+constexpr std::int64_t kUnixEpoch = 2177452800;  // 1 January 1970 as a count
+// Constant-initialised, so a client's static initialisers may use them.
+ADate const early_ref = ATime::RefDate;
+unsigned int const early_span = ATime::MaxDate - ATime::RefDate;
+
+ADate FromDayNumber(std::uint32_t n) { return ADate(n - 2415386, 0); }
+std::uint32_t Utc(ADate const& d, unsigned int h, unsigned int m = 0) {
+  return (d - ATime::RefDate) * 86400 + h * 3600 + m * 60;
+}
+
+// Fields, weekday, day of the year (in the years 1 to 100 as well), leap
+// years and month ends of each day from 1 January of the year 1; day numbers
+// through Jday (years below 100 read as 1900 to 1999) and both constructors.
+TEST(Date, AgreesWithChronoDayByDay) {
+  using namespace std::chrono;
+  for (std::uint32_t n = 1721426; n < 1721426 + 2800 * 36525 / 100; ++n) {
+    year_month_day const ymd{sys_days{days{static_cast<std::int64_t>(n) - 2440588}}};
+    year_month const ym = ymd.year() / ymd.month();
+    unsigned int const y = static_cast<unsigned int>(static_cast<int>(ymd.year())), leap = ymd.year().is_leap();
+    unsigned int const m = static_cast<unsigned int>(ymd.month()), dd = static_cast<unsigned int>(ymd.day());
+    unsigned int const first = static_cast<unsigned int>((sys_days{ym / 1} - sys_days{ymd.year() / 1 / 1}).count()) + 1;
+    ADate const d = FromDayNumber(n);
+    ASSERT_TRUE(d.Year() == y && d.Month() == m && d.DayOfMonth() == dd && d.WeekDay() == weekday{ymd}.iso_encoding() &&
+                d.Day() == first + dd - 1 && d.FirstDayOfMonth() == first && d.FirstDayOfMonth(m) == first &&
+                d.Leap() == static_cast<int>(leap) && ADate::DaysInYear(y) == 365 + leap &&
+                ADate::DayWithinMonth(m, dd, y) && ADate::DayWithinMonth(m, dd + 1, y) != (ym / last == ymd))
+        << n << ": " << d.Month() << "/" << d.DayOfMonth() << "/" << d.Year() << " weekday " << d.WeekDay();
+    ASSERT_EQ(ADate::Jday(m, dd, y), y >= 100 ? n : ADate::Jday(m, dd, y + 1900)) << n;
+    ASSERT_TRUE(y <= 100 || (ADate(dd, m, y) == d && ADate(d.Day(), d.Year()) == d)) << n;
+  }
+}
+
+// Random day numbers over the whole unsigned domain, wrapping included
+// (first the edge of the exact range): the fast formulas agree with the
+// plain 32-bit ones, and from the year 100 on every printed form reads back
+// as the date, two to a stream (form 1 ends without a line end, so a space
+// follows).
+TEST(Date, RandomDayNumbers) {
+  using namespace brindle::detail;
+  std::mt19937 rng(4);
+  for (std::uint32_t i = 0; i < 300000; ++i) {
+    std::uint32_t const n = i < 4 ? kFirstExactDay + kExactDays - 2 + i : static_cast<std::uint32_t>(rng());
+    MonthDayYear const fast = FieldsOf(n), plain = FieldsWrapping(n);
+    ASSERT_TRUE(fast.month == plain.month && fast.day == plain.day && fast.year == plain.year) << n;
+    std::uint32_t const m = rng() % 14, d = rng() % 33, y = i % 2 ? static_cast<std::uint32_t>(rng()) : rng() % 3000000;
+    std::uint32_t const full = y <= 99 ? y + 1900 : y;
+    ASSERT_EQ(DayNumberOf(m, d, y), IsDayWithinMonth(m, d, full) ? DayNumberWrapping(m, d, full) : 0) << y << " " << m;
+    if (n < ADate::Jday(1, 1, 100) || n > 1075462942 || i % 8 != 0) continue;
+    ADate const a = FromDayNumber(n), b = FromDayNumber(n / 2 + 1757585 / 2);
+    ADate::SetPrintOption(static_cast<ADate::HowToPrint>(i / 8 % 4));
+    std::istringstream in(std::string(a.AsString()) + " " + std::string(b.AsString()) + " ");
+    ADate c, e;
+    in >> c >> e;
+    ASSERT_TRUE(c == a && e == b && in.good()) << in.str();
+  }
+  ADate::SetPrintOption(ADate::MonthDayYear);
+}
+
+TEST(Date, InvalidDatesTwoDigitYearsAndNames) {
+  std::pair<ADate, std::uint32_t> const rows[] = {  // the date and its day number
+      {ADate(29, 2, 1900), 0}, {ADate(29, 2, 0), 0},        {ADate(30, 2, 2000), 0},      {ADate(1, 13, 1998), 0},
+      {ADate(1, 0u, 1998), 0}, {ADate(31, 4, 1998), 0},     {ADate(0, 1, 1998), 0},       {ADate(5, "xyz", 1998), 0},
+      {ADate(0, 0), 2415386},  {ADate(1, 1), 2415386},      {ADate(1, 100), 2451545},     {ADate(366, 1999), 2451545},
+      {ADate(5, "jAN", 98), 2450819},
+  };
+  for (auto const& [date, n] : rows) EXPECT_TRUE(date.Hash() == n && date.IsValid() == (n != 0)) << n;
+  EXPECT_TRUE(!ADate::DayWithinMonth(0, 1, 1999) && !ADate::DayWithinMonth(13, 1, 1999) &&
+              !ADate::DayWithinMonth(1, 0, 1999) && !ADate(1, 1, 2000).FirstDayOfMonth(0) &&
+              !ADate(1, 1, 2000).FirstDayOfMonth(13));
+  // Any leading part of a name in any case; when several fit, the later in
+  // the year or week. Only ASCII letters fold.
+  struct Name { char const* name; unsigned int month, weekday; } const names[] = {
+      {nullptr, 0, 0}, {"", 12, 7}, {"sEPT", 9, 0}, {"Septembre", 0, 0}, {"Ma", 5, 0}, {"J", 7, 0},
+      {"aug", 8, 0},   {"T", 0, 4}, {"sat", 0, 6},  {"M", 5, 1},         {"x", 0, 0},  {"\xE9", 0, 0}};
+  for (Name const& r : names) {
+    EXPECT_TRUE(ADate::IndexOfMonth(r.name) == r.month && ADate::DayOfWeek(r.name) == r.weekday) << r.month;
+  }
+  EXPECT_EQ(std::string(ADate::MonthName(1)) + ADate::MonthName(12) + ADate::DayName(1) + ADate::DayName(7),
+            "JanuaryDecemberMondaySunday");
+  struct Probe : ADate { using ADate::AssertIndexOfMonth, ADate::AssertWeekDayNumber; };  // protected
+  EXPECT_TRUE(!ADate::MonthName(13) && !ADate::DayName(8) && !Probe::AssertIndexOfMonth(0) &&
+              !Probe::AssertIndexOfMonth(13) && !Probe::AssertWeekDayNumber(0) && !Probe::AssertWeekDayNumber(8));
+}
+
+// Previous is strictly before, one to seven days back; a weekday outside
+// 1..7 takes the same unsigned steps (0, what an unknown name gives, goes
+// back w + 7 days; 9 goes a day forward). Both classes order their values
+// alike: CompareTo gives -1, 0 or 1, Between includes both ends.
+TEST(Date, PreviousAndOrder) {
+  for (ADate d(1, 3, 2024); d < ADate(15, 3, 2024); ++d) {
+    for (unsigned int w = 1; w <= 7; ++w) EXPECT_TRUE(d.Previous(w).WeekDay() == w && d - d.Previous(w) - 1 < 7) << w;
+  }
+  ADate const monday(5, 1, 1998);
+  EXPECT_TRUE(monday.Previous("sun") == ADate(4, 1, 1998) && monday - monday.Previous("nosuchday") == 8 &&
+              monday - monday.Previous(9) == 4294967295u);  // the day after, as the difference wraps
+  auto expect_order = [](auto const& v) {
+    for (int a = 0; a < 3; ++a) {
+      for (int b = 0; b < 3; ++b) {
+        auto const &x = v[a], &y = v[b];
+        EXPECT_TRUE(x.CompareTo(y) == (a > b) - (a < b) && (x < y) == (a < b) && (x <= y) == (a <= b) &&
+                    (x > y) == (a > b) && (x >= y) == (a >= b) && (x == y) == (a == b) && (x != y) == (a != b) &&
+                    x.Max(y) == v[std::max(a, b)] && x.Min(y) == v[std::min(a, b)] &&
+                    v[1].Between(x, y) == (a <= 1 && 1 <= b)) << a << " " << b;
+      }
+    }
+  };
+  ADate const dates[] = {ADate(1, 1, 2000), ADate(2, 1, 2000), ADate(3, 1, 2000)};
+  ATime const times[] = {ATime(100u), ATime(200u), ATime(300u)};
+  expect_order(dates);
+  expect_order(times);
+}
+
+// Month day year, month-name day year or day month-name year, with any run
+// of non-alphanumeric bytes between (bytes above 127 too); numbers decimal
+// whatever the stream says. The end of the input after a number is a short
+// read, which keeps the stream's own flags; any other failure leaves badbit
+// alone. Most rows leave one space unread.
+TEST(DateText, ParserRows) {
+  using State = std::ios_base::iostate;
+  constexpr State good = std::ios_base::goodbit, bad = std::ios_base::badbit, eof = std::ios_base::eofbit;
+  struct Row { char const* text; std::uint32_t day_number; State state = good; char const* rest = " "; };
+  Row const rows[] = {
+      {"1/5/1998 ", 2450819},       {"1-5-98;", 2450819, good, ";"},   {"January 5, 1998\n", 2450819, good, "\n"},
+      {"Jan5,1998x", 2450819, good, "x"},  {"5-Jan-1998 ", 2450819},   {"5jan98.", 2450819, good, "."},
+      {"\xE9" "5\xE9jAn\xE9" "1998\xE9", 2450819, good, "\xE9"},    {"  \t**12/25/2037 tail", 2465418, good, " tail"},
+      {"ma 1 98 ", 2450935},        {"ju 1 98 ", 2450996},          {"29 feb 2000 ", 2451604},
+      {"dec 10 1998 ", 2451158},    {"1/5/0100 ", 1757589},         {"", 0, eof | std::ios_base::failbit, ""},
+      {"12", 0, eof, ""},           {"12 25", 0, eof, ""},          {"December 25, 2037", 0, bad, ""},
+      {"31 April 1998 ", 0, bad},   {"29 feb 00 ", 0, bad},         {"13/1/1998 ", 0, bad},
+      {"0/1/1998 ", 0, bad},        {"1998-01-05 ", 0, bad},        {"Septembers 1 1998 ", 0, bad},
+      {"5 Z 1998 ", 0, bad},        {"5 z 1998 ", 0, bad},          {"jan feb 1998 ", 0, bad, "feb 1998 "},
+      {"Decemberxyz 1 1998 ", 0, bad, "z 1 1998 "},  // the eleventh letter is left
+      {"99999999999 1 1998 ", 0, bad},               // a number too large to hold is no month name
+  };
+  auto read_rows = [&rows] {
+    for (Row const& r : rows) {
+      std::istringstream in(r.text);
+      ADate d(1, 1, 2000);
+      in >> std::hex >> d;
+      std::ios_base::iostate const state = in.rdstate();
+      in.clear();
+      std::string rest;
+      std::getline(in, rest, '\0');
+      EXPECT_TRUE(d.Hash() == r.day_number && state == r.state && rest == r.rest) << r.text << ": " << d.Hash();
+    }
+  };
+  read_rows();
+  // Each thread has its own word buffer: two threads read the rows at once.
+  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
+  auto other = std::async(std::launch::async, [&read_rows] {
+    for (int i = 0; i < 300; ++i) read_rows();
+  });
+  for (int i = 0; i < 300; ++i) read_rows();
+  other.get();
+}
+
+// Pins the zone; UTC again after.
+class Zone : public ::testing::Test {
+ protected:
+  static void Use(char const* tz) {
+    brindle::testing::SetEnv("TZ", tz);
+    _tzset();
+  }
+  void TearDown() override { Use("UTC0"); }
+};
+
+// Each form of a date through AsString and the stream writer alike. A
+// time is the local clock, 0 to 12 then 1 to 11, after the local date while
+// PrintDateFlag is set (as at load).
+TEST_F(Zone, PrintedForms) {
+  struct Row { ADate date; int option; char const* text; } const rows[] = {
+      {ADate(5, 1, 1998), 0, "January 5, 1998\n"},  {ADate(5, 1, 1998), 1, " 5-Jan-1998"},
+      {ADate(25, 12, 2037), 2, "12/25/2037\n"},    {ADate(25, 12, 2037), 3, "25 December 2037\n"},
+      {ADate(25, 12, 999), 1, "25-Dec-0999"},       {ADate(31, 5, 2939805), 1, "31-May-2939805"},
+      {ADate(0, 13, 1998), 0, "February 28, 2935093\n"},  // the invalid date, unguarded
+      {ADate(5, 1, 1998), 4, ""},                   {ADate(5, 1, 1998), -1, ""},
+  };
+  EXPECT_EQ(ADate::PrintOption, ADate::MonthDayYear);  // at load
+  for (Row const& r : rows) {
+    ADate::SetPrintOption(static_cast<ADate::HowToPrint>(r.option));
+    std::ostringstream out;
+    out << r.date;
+    EXPECT_TRUE(std::string(r.date.AsString()) == r.text && out.str() == r.text) << r.option << ": " << r.text;
+  }
+  EXPECT_EQ(ADate::SetPrintOption(ADate::MonthDayYear), -1);  // the one it replaces
+  Use("EST5EDT,M4.1.0,M10.5.0");
+  EXPECT_STREQ(ATime(Utc(ADate(6, 1, 1998), 2)).AsString(), "January 5, 1998\n 9:00:00 pm");
+  EXPECT_TRUE(ATime::PrintDate(0) == 1 && ATime::PrintDate(0) == 0 && ATime::PrintDateFlag == 0);
+  ADate const day(5, 1, 1998);
+  std::pair<ATime, char const*> const clocks[] = {
+      {ATime(day, 15, 4, 5), "3:04:05 pm"}, {ATime(day, 0, 0, 0), "0:00:00 am"},
+      {ATime(day, 12, 0, 0), "12:00:00 pm"}, {ATime(day, 10, 1, 2), "10:01:02 am"}};
+  for (auto const& [time, text] : clocks) EXPECT_STREQ(time.AsString(), text);
+  EXPECT_TRUE(ATime::PrintDate(5) == 0 && ATime::PrintDateFlag == 1);
+}
+
+// The built-in rule under the zone's offsets: 1974 and 1975 have dates of
+// their own, then Sundays in April (1987 to 2006: around 1 April) and
+// October, from 2007 on in March and November; a two-digit year is not
+// expanded before the rule is chosen. The reading that the start skips is no
+// instant, and the hour that the end repeats reads as standard time.
+TEST_F(Zone, DaylightSavingRule) {
+  Use("EST5EDT,M4.1.0,M10.5.0");
+  ASSERT_TRUE(_timezone == 18000 && _daylight != 0);
+  struct Row { unsigned int year; ADate begin, end; } const rows[] = {
+      {1974, ADate(6, 1, 1974), ADate(27, 10, 1974)},  {1975, ADate(23, 2, 1975), ADate(26, 10, 1975)},
+      {1978, ADate(23, 4, 1978), ADate(29, 10, 1978)}, {1986, ADate(27, 4, 1986), ADate(26, 10, 1986)},
+      {1987, ADate(5, 4, 1987), ADate(25, 10, 1987)},  {1991, ADate(31, 3, 1991), ADate(27, 10, 1991)},
+      {1993, ADate(4, 4, 1993), ADate(24, 10, 1993)},  {2006, ADate(2, 4, 2006), ADate(29, 10, 2006)},
+      {2007, ADate(11, 3, 2007), ADate(4, 11, 2007)},  {98, ADate(26, 4, 1998), ADate(25, 10, 1998)},
+  };
+  for (Row const& r : rows) {
+    std::uint32_t const begin = Utc(r.begin, 7), end = Utc(r.end, 6);  // 2:00 EST; 1:00 EST, which is 2:00 EDT
+    EXPECT_TRUE(ATime::BeginDST(r.year).Seconds() == begin && ATime::EndDST(r.year).Seconds() == end) << r.year;
+    EXPECT_TRUE(r.year < 1900 || (!ATime(r.begin, 2, 30, 0).IsValid() && ATime(r.begin, 3, 0, 0).Seconds() == begin &&
+                                  ATime(r.end, 0, 30, 0).Seconds() == end - 5400 &&
+                                  ATime(r.end, 1, 30, 0).Seconds() == end + 1800)) << r.year;
+  }
+}
+
+// From 2007 on the C library reads the same rule: at each change, a second
+// before it and at random instants, the local reading (daylight-saving time
+// or not, hour, minute, date) agrees with localtime's and turns back into the
+// same instant through CTime (the repeated hour aside, which names two). Now
+// and today follow the clock.
+TEST_F(Zone, AgreesWithTheCLibrary) {
+  std::mt19937 rng(7);
+  for (char const* zone : {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "JST-9"}) {
+    Use(zone);
+    for (unsigned int i = 0; i < 3000; ++i) {
+      unsigned int const year = 2007 + i % 30;
+      std::uint32_t const end = ATime::EndDST(year).Seconds(), change = i % 2 ? ATime::BeginDST(year).Seconds() : end;
+      std::uint32_t const count = i % 3 == 2 ? Utc(ADate(1, 1, 2007), 0) + rng() % 946080000 : change - 1 + i % 3;
+      std::time_t const t = static_cast<std::time_t>(count - kUnixEpoch);
+      struct tm fields {};
+      ASSERT_NE(localtime_r(&t, &fields), nullptr);
+      ATime const time(count);
+      CTime const c = time;
+      bool const repeated = _daylight != 0 && count + 3600 >= end && count < end + 3600;
+      ASSERT_TRUE(time.IsDST() == (fields.tm_isdst > 0) && time.Hour() == static_cast<unsigned int>(fields.tm_hour) &&
+                  time.Minute() == static_cast<unsigned int>(fields.tm_min) && ADate(time) == ADate(CTime(t)) &&
+                  (repeated || (c.GetTime() == t && ATime(c) == time))) << zone << " " << count;
+    }
+    std::int64_t const before = std::time(nullptr) + kUnixEpoch;
+    ATime const now, noon(12, 0, 0);
+    ADate const today;
+    std::time_t const after = std::time(nullptr);
+    EXPECT_TRUE(now.Seconds() >= before && now.Seconds() <= after + kUnixEpoch + (_daylight ? 3600 : 0)) << zone;
+    ADate const local{CTime(after)};  // midnight may pass while the clock is read
+    EXPECT_TRUE((today == local || local - today == 1) && ADate(noon) == today && noon.Hour() == 12) << zone;
+  }
+}
+
+TEST(Time, CountsAndRange) {
+  struct Probe : ATime { using ATime::AssertDate; };
+  EXPECT_TRUE(early_ref == ADate(1, 1, 1901) && early_span == 49709 && ATime::MaxDate == ADate(5, 2, 2037));
+  EXPECT_TRUE(Probe::AssertDate(ATime::RefDate) && Probe::AssertDate(ATime::MaxDate) &&
+              !Probe::AssertDate(FromDayNumber(2415385)) && !Probe::AssertDate(FromDayNumber(2465096)));
+  ATime const first(ADate(1, 1, 1901), 0, 0, 1), last(ATime::MaxDate, 23, 59, 59);  // the second before first is 0
+  EXPECT_TRUE(first.Seconds() == 1 && first.IsValid() && !ATime(ADate(1, 1, 1901), 0, 0, 0).IsValid() &&
+              last.Seconds() == 4294943999u && !ATime(ADate(31, 4, 1998), 1, 0, 0).IsValid() &&
+              !ADate(ATime(0u)).IsValid());
+  // Fields are not validated: hour 25 is 1:00 the next day.
+  EXPECT_TRUE(ATime(ADate(5, 1, 1998), 25, 4, 5) == ATime(ADate(6, 1, 1998), 1, 4, 5));
+}
+
+}  // namespace
