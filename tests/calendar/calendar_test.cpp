@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -245,10 +246,13 @@ TEST_F(Zone, DaylightSavingRule) {
 // before it and at random instants, the local reading (daylight-saving time
 // or not, hour, minute, date) agrees with localtime's and turns back into the
 // same instant through CTime (the repeated hour aside, which names two). Now
-// and today follow the clock.
+// and today follow the clock. Zones that had daylight-saving time once but
+// have none now keep standard time all year.
 TEST_F(Zone, AgreesWithTheCLibrary) {
   std::mt19937 rng(7);
-  for (char const* zone : {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "JST-9"}) {
+  std::vector<char const*> zones = {"UTC0", "EST5EDT,M3.2.0,M11.1.0", "JST-9"};
+  if (!brindle::testing::kWindows) zones.insert(zones.end(), {"America/New_York", "America/Phoenix", "Asia/Kolkata"});
+  for (char const* zone : zones) {
     Use(zone);
     for (unsigned int i = 0; i < 3000; ++i) {
       unsigned int const year = 2007 + i % 30;
