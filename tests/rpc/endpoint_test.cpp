@@ -43,16 +43,16 @@ class Endpoints : public ::testing::Test {
 TEST_F(Endpoints, ClientStartAndStop) {
   void* handle = nullptr;
   EXPECT_THROW(ARpcClient(nullptr, &handle, 0, nullptr, nullptr, nullptr, nullptr), CUserException);
-  EXPECT_THROW(ARpcServer(nullptr, nullptr, 0, 0, nullptr, 1, 10, nullptr), CUserException);
   {
-    ARpcClient client(U("ncacn_ip_tcp"), &handle, 0, nullptr, U("host"), nullptr, U("opt"));
-    Recorded(0, client, 0, Client("ARpcClient::ARpcClient", 0, 62));
+    // 25 letters fill a heap block to its end: a copy short of its terminator overruns into the allocator's header.
+    ARpcClient client(U("ncacn_ip_tcp"), &handle, 0, nullptr, U("host-name-of-25-letters.x"), nullptr, U("opt"));
     Recorded(client.stop(), client, 0, Client("ARpcClient::stop", 0, 236));  // never started: only recorded
     Recorded(client.start(), client, 0, Client("Rpc client started successfully", 0, 185));
     EXPECT_NE(handle, nullptr);
     Recorded(client.start(), client, 0, Client("ARpcClient::start(", 0, 136));  // bound: only recorded
     // Null parts reach the runtime as null; the endpoint precedes the options.
-    EXPECT_EQ(script().Calls(true), (Names{"Compose((null),ncacn_ip_tcp,host,(null),opt)", "FromStringBinding(ncacn_ip_tcp:)"}));
+    EXPECT_EQ(script().Calls(true), (Names{"Compose((null),ncacn_ip_tcp,host-name-of-25-letters.x,(null),opt)",
+                                           "FromStringBinding(ncacn_ip_tcp:)"}));
     Recorded(client.stop(), client, 0, Client("ARpcClient::stop", 0, 236));
     EXPECT_EQ(handle, nullptr);
     EXPECT_EQ(client.start(), 0u);  // again, with a fresh string binding
@@ -72,10 +72,8 @@ TEST_F(Endpoints, ClientFailuresAndExceptions) {
        {"Compose", "FromStringBinding", "StringFree"}, 0},
       // The handle is released even when the string binding's release fails.
       {"StringFree", 1702, false, Client("Error calling RpcStringFree", 1702, 249), bound, 0},
-      {"BindingFree", 1702, false, Client("Error calling RpcBindingFree", 1702, 258), bound, 0},
       {"FromStringBinding", 1766, true, Client("Caught exception starting RPC client.", 1766, 195),
        {"Compose", "FromStringBinding"}, 1},
-      {"BindingFree", 1766, false, Client("Caught exception stopping RPC client.", 1766, 274), bound, 0},
   };
   for (auto const& [failing, status, in_start, record, calls, left] : rows) {
     SCOPED_TRACE(record);
@@ -105,7 +103,6 @@ class Servers : public Endpoints {
 
 TEST_F(Servers, StartAndStop) {
   ARpcServer server = Make(1);
-  Recorded(0, server, 0, Server("ARpcServer::ARpcServer", 0, 48));
   Recorded(server.stop(), server, 0, Server("ARpcServer::stop", 0, 242));  // never started: no null binding vector
   EXPECT_EQ(script().Calls(), (Names{"StopListening", "UnregisterIf"}));
   script().Reset();
@@ -164,7 +161,6 @@ TEST_F(Servers, FailuresAndExceptions) {
   // Whether a stop fails (else a start), the failing call and its status (1766: it throws), the record, the calls
   // made, and those of the destruction.
   std::tuple<bool, char const*, int, std::string, Names, Names> const rows[] = {
-      {false, "UseProtseq", 1704, Server("Error calling RpcServerUseProtseq", 1704, 123), {"UseProtseq"}, wait},
       {false, "RegisterIf", 1717, Server("Error calling RpcServerRegisterIf", 1717, 133), {"UseProtseq", "RegisterIf"}, wait},
       {false, "InqBindings", 1702, Server("Error calling RpcServerInqBindings", 1702, 142),
        {"UseProtseq", "RegisterIf", "InqBindings", "UnregisterIf"}, wait},
@@ -174,8 +170,6 @@ TEST_F(Servers, FailuresAndExceptions) {
       {false, "RegisterIf", 1766, Server("Caught exception starting RPC server", 1766, 201), {"UseProtseq", "RegisterIf"}, wait},
       {true, "StopListening", 1702, Server("Error calling RpcMgmtStopServerListening", 1702, 249), {"StopListening"}, stop_again},
       {true, "EpUnregister", 1702, Server("Error calling RpcEpUnregister", 1702, 258), {"StopListening", "EpUnregister"}, stop_again},
-      {true, "VectorFree", 1702, Server("Error calling RpcBindingVectorFree", 1702, 268),
-       {"StopListening", "EpUnregister", "VectorFree"}, stop_again},
       {true, "UnregisterIf", 1702, Server("Error calling RpcServerUnregisterIf", 1702, 277),
        {"StopListening", "EpUnregister", "VectorFree", "UnregisterIf"}, {"StopListening", "UnregisterIf", "IsListening", "WaitListen"}},
       {true, "EpUnregister", 1766, Server("Caught exception stopping RPC server", 1766, 291), {"StopListening", "EpUnregister"}, free},
