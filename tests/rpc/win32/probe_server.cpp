@@ -22,6 +22,7 @@
 
 #include "brindle/rpc.h"
 #include "probe.h"
+#include "probe_manager.h"
 
 namespace {
 
@@ -32,33 +33,6 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
                static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode));
   std::fflush(stderr);
   return EXCEPTION_EXECUTE_HANDLER;
-}
-
-std::string FirstServedEndpoint() {
-  RPC_BINDING_VECTOR* bindings = nullptr;
-  if (RpcServerInqBindings(&bindings) != RPC_S_OK) return "-";
-  std::string result = "-";
-  RPC_CSTR text = nullptr;
-  if (bindings->Count > 0 && RpcBindingToStringBindingA(bindings->BindingH[0], &text) == RPC_S_OK) {
-    RPC_CSTR endpoint = nullptr;
-    if (RpcStringBindingParseA(text, nullptr, nullptr, nullptr, &endpoint, nullptr) == RPC_S_OK &&
-        endpoint != nullptr && *endpoint != '\0') {
-      result = reinterpret_cast<char const*>(endpoint);
-    }
-    if (endpoint != nullptr) RpcStringFreeA(&endpoint);
-    RpcStringFreeA(&text);
-  }
-  RpcBindingVectorFree(&bindings);
-  return result;
-}
-
-// Whether this process listens, waiting up to 10 s for it to become `wanted`.
-char const* ListeningState(bool wanted) {
-  for (int i = 0; i < 500; ++i) {
-    if ((RpcMgmtIsServerListening(nullptr) == RPC_S_OK) == wanted) break;
-    Sleep(20);
-  }
-  return RpcMgmtIsServerListening(nullptr) == RPC_S_OK ? "listening" : "idle";
 }
 
 }  // namespace
@@ -77,10 +51,12 @@ int main(int argc, char** argv) {
     if (command == "start") {
       unsigned int status = server.start();
       bool started = status == RPC_S_OK || status == RPC_S_ALREADY_LISTENING;
-      std::printf("started %u %s %s\n", status, FirstServedEndpoint().c_str(), ListeningState(started));
+      std::string const endpoint = ServedHere();
+      std::printf("started %u %s %s\n", status, endpoint.empty() ? "-" : endpoint.c_str(),
+                  ListeningHere(started) ? "listening" : "idle");
     } else if (command == "stop") {
       unsigned int status = server.stop();
-      std::printf("stopped %u %s %s\n", status, ListeningState(false), server.getStatusString());
+      std::printf("stopped %u %s %s\n", status, ListeningHere(false) ? "listening" : "idle", server.getStatusString());
     }
     std::fflush(stdout);
   } while (std::getline(std::cin, command));

@@ -14,6 +14,7 @@
 
 #include "brindle/rpc.h"
 #include "probe.h"
+#include "probe_manager.h"
 #include "tests/child_process.h"
 #include "tests/portable.h"
 
@@ -44,19 +45,6 @@ struct Caller {
   ARpcClient client;
 };
 
-// The endpoint a handle names ("" for none yet).
-std::string EndpointOf(RPC_BINDING_HANDLE handle) {
-  RPC_CSTR text = nullptr, endpoint = nullptr;
-  std::string result;
-  if (RpcBindingToStringBindingA(handle, &text) != RPC_S_OK) return "(no binding)";
-  if (RpcStringBindingParseA(text, nullptr, nullptr, nullptr, &endpoint, nullptr) == RPC_S_OK && endpoint) {
-    result = reinterpret_cast<char const*>(endpoint);
-    RpcStringFreeA(&endpoint);
-  }
-  RpcStringFreeA(&text);
-  return result;
-}
-
 // The endpoint the mapper gives a fresh client for the probe interface.
 std::string Resolve() {
   Caller caller;
@@ -64,26 +52,11 @@ std::string Resolve() {
   return EndpointOf(caller.handle);
 }
 
-// The first endpoint this process serves.
-std::string ServedHere() {
-  RPC_BINDING_VECTOR* bindings = nullptr;
-  if (RpcServerInqBindings(&bindings) != RPC_S_OK) return "";
-  std::string endpoint = bindings->Count > 0 ? EndpointOf(bindings->BindingH[0]) : "";
-  RpcBindingVectorFree(&bindings);
-  return endpoint;
-}
-
 // Wine's RpcEpUnregister (8.0 at least) sends the mapper an insert rather
 // than a delete, so there a stopped server's entries stay behind and answer
 // before later servers' entries; on Windows they go.
 bool MapperForgetsUnregisteredEntries() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr;
-}
-
-// Whether this process listens, waiting up to 10 s for it to become `wanted`.
-bool ListeningHere(bool wanted = true) {
-  for (int i = 0; i < 500 && (RpcMgmtIsServerListening(nullptr) == RPC_S_OK) != wanted; ++i) Sleep(20);
-  return RpcMgmtIsServerListening(nullptr) == RPC_S_OK;
 }
 
 // Calls through `endpoint` reach `process`. (A call left to the mapper would
