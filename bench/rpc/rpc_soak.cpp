@@ -116,6 +116,7 @@ struct Failure {
   double begun, ended;  // seconds since the soak began
   u_int id;
   clnt_stat status;
+  int transport;  // index into kProtseqs
 };
 
 struct Soak {
@@ -179,7 +180,7 @@ struct Soak {
       }
       {
         std::lock_guard<std::mutex> lock(mutex);
-        failures.push_back({start, Now(), arguments.id, status});
+        failures.push_back({start, Now(), arguments.id, status, static_cast<int>(&b - bindings)});
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the server may be restarting
     }
@@ -318,6 +319,10 @@ int main(int argc, char** argv) {
     not_run += ran ? 0 : 1;
     cut += ran && restart ? 1 : 0;
     lost += ran && !restart ? 1 : 0;
+    if (!restart && outside < 20) {  // which transport, when, and whether it ran: enough to tell races apart
+      std::printf("outside a restart: call %u over %s, %.3f s to %.3f s, %s: %s\n", f.id, kProtseqs[f.transport],
+                  f.begun, f.ended, ran ? "ran" : "not run", clnt_sperrno(f.status));
+    }
     if (!restart) ++outside, ++why[clnt_sperrno(f.status)];
   }
   std::printf("\n%d s, 64 clients, restarts: %d\n", seconds, restarts);

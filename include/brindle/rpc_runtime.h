@@ -204,9 +204,9 @@ extern "C" {
 // not sent again; the next call connects anew, resolving a missing endpoint
 // again (failing with RPC_PROGNOTREGISTERED, RPC_PMAPFAILURE or RPC_CANTSEND
 // while the server cannot be reached). A stream the server has closed, idle,
-// is replaced before a call is sent on it. clnt_control's CLSET_TIMEOUT is
-// kept by the client across connections; other settings are the
-// connection's.
+// is replaced before a call is sent on it; a call sent as it closes fails
+// without having run. clnt_control's CLSET_TIMEOUT is kept by the client
+// across connections; other settings are the connection's.
 //
 // Returns 0, or 87 (null argument), 1702, 1701, 1753, 1899, 1722 (the server
 // could not be reached) or 14.

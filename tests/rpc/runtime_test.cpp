@@ -241,33 +241,45 @@ TEST(RpcServerLimits, HostilePeersAreCutOffWhileCallsGoOn) {
   for (int fd : fds) close(fd);
 }
 
-std::atomic<int> slow_call{0};  // 1 while running, 2 once done
+std::atomic<int> begun{0}, done{0}, late_runs{0};  // late: RUN, sent only where the server closed first
 
-void SlowDispatch(svc_req*, SVCXPRT* transport) {
-  slow_call = 1;
+void SlowDispatch(svc_req* request, SVCXPRT* transport) {
+  ++begun;
+  late_runs += request->rq_proc == RUN;
   Pause(600);
-  slow_call = 2;
+  ++done;
   svc_sendreply(transport, brindle::detail::XdrRoutine(xdr_void), nullptr);
 }
 
-// Two servers of one interface each remove their own registration, and a
-// server is not destroyed while its procedure runs.
+// Two servers of one interface each remove their own registration; a server
+// is not destroyed while its procedure runs; a request read from a connection
+// closed to make room is not run, as its reply could not be sent.
 TEST(RpcServerLifecycle, ServersSharingAnInterfaceStopAndOutliveTheirCalls) {
   SKIP_UNLESS_MAPPER_ANSWERS();
+  ScopedVariable connections("BRINDLE_RPC_MAX_CONNECTIONS", "2");
   RPC_INTERFACE iface = {TestProgram(0), PROBE_VERS, SlowDispatch};
-  auto tcp = std::make_unique<ARpcServer>(U("ncacn_ip_tcp"), &iface, 0, 0, nullptr, 1, 4, nullptr);
-  auto udp = std::make_unique<ARpcServer>(U("ncadg_ip_udp"), &iface, 0, 1, nullptr, 1, 4, nullptr);
+  auto tcp = std::make_unique<ARpcServer>(U("ncacn_ip_tcp"), &iface, 0, 0, nullptr, 1, 1, nullptr);
+  auto udp = std::make_unique<ARpcServer>(U("ncadg_ip_udp"), &iface, 0, 1, nullptr, 1, 1, nullptr);
   EXPECT_EQ(tcp->start(), 0u) << tcp->getStatusString();
   EXPECT_EQ(udp->start(), RPC_S_ALREADY_LISTENING) << udp->getStatusString();
   Caller caller("ncacn_ip_tcp", "127.0.0.1", nullptr);
   CLIENT* rpc = caller.Client(iface.program);
-  std::thread call([&] { Echo(rpc, "slow"); });  // its reply goes nowhere: the server stops
-  for (int i = 0; i < 300 && slow_call == 0; ++i) Pause(10);
+  Address endpoint = ServerOf(rpc);  // asked now: a call holds its client
+  int idle = RawSocket(endpoint, false);
+  std::thread call([&] { Echo(rpc, "slow"), Echo(rpc, "slow"); });  // the second's reply goes nowhere: the server stops
+  for (int i = 0; i < 300 && begun == 0; ++i) Pause(10);
+  // While the one thread serves: a third connection evicts the idle one, whose request is read after.
+  int third = RawSocket(endpoint, false);
+  Pause(100);
+  SendRun(idle, false, 1, 2, iface.program, 0);
+  for (int i = 0; i < 300 && begun < 2; ++i) Pause(10);
   EXPECT_EQ(tcp->stop(), 0u) << tcp->getStatusString();
   EXPECT_EQ(udp->stop(), 0u) << udp->getStatusString();
   tcp.reset();
-  EXPECT_EQ(slow_call.load(), 2) << "the server was destroyed while its procedure ran";
+  EXPECT_EQ(done.load(), begun.load()) << "the server was destroyed while its procedure ran";
+  EXPECT_EQ(late_runs.load(), 0) << "a request from a connection already closed ran";
   call.join();
+  for (int fd : {idle, third}) close(fd);
 }
 
 // A datagram call is resent after 1 s, then 2 s later..., with one xid; a

@@ -87,12 +87,13 @@ bool ConnectionSet::Hold(Connection const* connection, std::size_t bytes) {
   return held_ <= limits_.buffered_bytes;
 }
 
-void ConnectionSet::Begin(Connection const* connection, std::size_t calls) {
+bool ConnectionSet::Begin(Connection const* connection, std::size_t calls) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = uses_.find(connection);
-  if (it == uses_.end()) return;
+  if (it == uses_.end() || it->second.closing) return false;
   it->second.calls += calls;
   it->second.last = Clock::now();
+  return true;
 }
 
 bool ConnectionSet::End(Connection const* connection) {
@@ -133,10 +134,13 @@ std::vector<std::shared_ptr<Connection>> ConnectionSet::Expired() {
   return expired;
 }
 
-std::vector<std::shared_ptr<Connection>> ConnectionSet::All() {
+std::vector<std::shared_ptr<Connection>> ConnectionSet::CloseAll() {
   std::vector<std::shared_ptr<Connection>> all;
   std::lock_guard<std::mutex> lock(mutex_);
-  for (auto const& entry : uses_) all.push_back(entry.second.connection);
+  for (auto& entry : uses_) {
+    entry.second.closing = true;
+    all.push_back(entry.second.connection);
+  }
   return all;
 }
 

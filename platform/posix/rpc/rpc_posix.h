@@ -173,14 +173,16 @@ class ConnectionSet {
   // `bytes` of an incomplete record now held; false when all connections
   // together hold more than their limit.
   bool Hold(Connection const* connection, std::size_t bytes);
-  void Begin(Connection const* connection, std::size_t calls);
+  // `calls` complete records read; false when the connection is already
+  // closing, so that they are not run: their replies could not be sent.
+  bool Begin(Connection const* connection, std::size_t calls);
   // A call ended; true when the connection is to go now (its peer has
   // closed its side and nothing is left to answer).
   bool End(Connection const* connection);
   bool Hangup(Connection const* connection);  // true when nothing is left to answer
   void Remove(Connection const* connection);
   std::vector<std::shared_ptr<Connection>> Expired();  // idle too long
-  std::vector<std::shared_ptr<Connection>> All();
+  std::vector<std::shared_ptr<Connection>> CloseAll();  // every connection, marked closing
   std::size_t record_bytes() const { return limits_.record_bytes; }
 
  private:

@@ -267,7 +267,7 @@ class Session : public std::enable_shared_from_this<Session> {
       endpoints = endpoints_;
     }
     for (auto const& endpoint : endpoints) endpoint->Close();
-    for (auto const& connection : connections_.All()) shutdown(connection->fd, SHUT_RDWR);
+    for (auto const& connection : connections_.CloseAll()) shutdown(connection->fd, SHUT_RDWR);
     std::uint64_t one = 1;
     ssize_t written = write(wake_fd_, &one, sizeof one);
     (void)written;
@@ -490,7 +490,14 @@ class Session : public std::enable_shared_from_this<Session> {
       Drop(connection);
       return;
     }
-    if (!records.empty()) connections_.Begin(connection.get(), records.size());
+    // A connection idle too long, or the idlest making room, is closed while
+    // its peer may be sending a request: one read after that is not run, as
+    // its reply could no longer be sent. Its caller sees the connection fail
+    // with nothing done, rather than a call done and its answer lost.
+    if (!records.empty() && !connections_.Begin(connection.get(), records.size())) {
+      Drop(connection);
+      return;
+    }
     if (!hangup) {
       Rearm(connection->fd, connection.get());  // from here on another thread may read
     } else if (connections_.Hangup(connection.get())) {
