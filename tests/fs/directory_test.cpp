@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -14,52 +15,34 @@
 namespace {
 
 using brindle::testing::Native;
-using brindle::testing::ScratchDir;
 
-static_assert(sizeof(ADirectory) == sizeof(CString), "a directory is its path and nothing else");
-static_assert(sizeof(AdirSystem32) == sizeof(ADirectory) && sizeof(AdirDesktop) == sizeof(ADirectory) &&
-              sizeof(AdirTaskBarProgs) == sizeof(ADirectory));
-static_assert(!std::is_polymorphic_v<ADirectory> && std::is_base_of_v<ADirectory, AdirTaskBarProgs>);
+static_assert(sizeof(ADirectory) == sizeof(CString) && sizeof(AdirTaskBarProgs) == sizeof(ADirectory) &&
+              !std::is_polymorphic_v<ADirectory>);
 
 TEST(ADirectoryTest, JoinAddsExactlyOneSeparator) {
-  struct Row {
-    char const* path;
-    char const* name;
-    char const* joined;
-  };
-  for (Row const& row : {
-           Row{"/srv/data", "logs", "/srv/data/logs"}, Row{"/srv/data/", "logs", "/srv/data//logs"},  // no trim
-           Row{"", "logs", "/logs"}, Row{"rel", "a/b", "rel/a/b"}, Row{"/srv", nullptr, "/srv/"},  // null: empty
-           Row{nullptr, "x", "/x"},
-       }) {
-    ADirectory base(row.path != nullptr ? ADirectory(Native(row.path).c_str()) : ADirectory(nullptr));
-    std::string const name = row.name != nullptr ? Native(row.name) : "";
-    EXPECT_EQ(std::string((base ^ (row.name != nullptr ? name.c_str() : nullptr)).path), Native(row.joined));
-    EXPECT_EQ(std::string(base.path), Native(row.path != nullptr ? row.path : ""));  // operand unchanged
+  for (auto [path, name, joined] : std::initializer_list<std::tuple<char const*, char const*, char const*>>{
+           {"/srv/data", "logs", "/srv/data/logs"}, {"/srv/data/", "logs", "/srv/data//logs"},  // no trim
+           {"", "a/b", "/a/b"}, {"/srv", nullptr, "/srv/"}, {nullptr, "x", "/x"}}) {  // null: empty
+    ADirectory const base(path != nullptr ? Native(path).c_str() : nullptr);
+    std::string const native_name = name != nullptr ? Native(name) : "";
+    EXPECT_EQ(std::string((base ^ (name != nullptr ? native_name.c_str() : nullptr)).path), Native(joined));
+    EXPECT_EQ(std::string(base.path), Native(path != nullptr ? path : ""));  // operand unchanged
   }
-  AdirSystem32 system;
-  system.path = "elsewhere";
-  AdirSystem32 copy(system);
-  EXPECT_EQ(std::string((static_cast<ADirectory const&>(copy) ^ "x" ^ "y").path), Native("elsewhere/x/y"));
 }
 
 TEST(ADirectoryTest, ExistsAsDirectory) {
   namespace fs = std::filesystem;
-  ScratchDir scratch;
+  brindle::testing::ScratchDir scratch;
   std::string const dir = scratch / "dir", file = scratch.File("file", "text");
   ASSERT_TRUE(fs::create_directory(dir));
   std::vector<std::pair<std::string, bool>> rows = {
-      {dir, true},   {dir + "/", true},     {file, false}, {file + "/", false}, {scratch / "missing", false},
-      {"", false},
-  };
+      {dir, true}, {dir + "/", true}, {file, false}, {file + "/", false}, {scratch / "missing", false}, {"", false}};
   if constexpr (!brindle::testing::kWindows) {  // permission bits and symbolic links are POSIX's
     ASSERT_TRUE(fs::create_directory(scratch / "locked"));
     brindle::testing::SetMode(scratch / "locked", 0);  // no permissions: still a directory
     fs::create_directory_symlink(dir, scratch / "to-dir");
     fs::create_symlink(file, scratch / "to-file");
-    fs::create_symlink(scratch / "gone", scratch / "dangling");
-    rows.insert(rows.end(), {{scratch / "locked", true}, {scratch / "to-dir", true}, {scratch / "to-file", false},
-                             {scratch / "dangling", false}});
+    rows.insert(rows.end(), {{scratch / "locked", true}, {scratch / "to-dir", true}, {scratch / "to-file", false}});
   }
   for (auto const& [path, expected] : rows) EXPECT_EQ(ADirectory(path.c_str()).ExistsAsDirectory(), expected) << path;
 }
@@ -83,25 +66,18 @@ TEST(Folders, RulesByFamilyAndVariables) {
   } const rows[] = {
       {{"Windows_NT", w, u}, "/win/System32", "/win/PROFILES/All Users/Desktop", "/home/ann/Start Menu/Programs"},
       {{none, w, u}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
-      {{"windows_nt", w, u}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
-      {{"Windows_NT ", w, none}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
+      {{"windows_nt", w, none}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},  // the exact name
       {{"Windows_NT", w, none}, "/win/System32", "/win/PROFILES/All Users/Desktop", ""},
       {{"Windows_NT", none, u}, "", "", "/home/ann/Start Menu/Programs"},
       {{none, none, none}, "", "", ""},
-      {{"Windows_NT", w + Native("/"), u}, "/win//System32", "/win//PROFILES/All Users/Desktop",
-       "/home/ann/Start Menu/Programs"},  // values are used as they are
-      {{none, std::string(" W "), u}, " W /System", " W /Desktop", " W /Start Menu/Programs"},
   };
   for (Row const& row : rows) {
-    SCOPED_TRACE(row.system32 + "|" + row.taskbar);
+    SCOPED_TRACE(&row - rows);
     set(row.variables);
     EXPECT_EQ(std::string(AdirSystem32().path), Native(row.system32));
     EXPECT_EQ(std::string(AdirDesktop().path), Native(row.desktop));
     EXPECT_EQ(std::string(AdirTaskBarProgs().path), Native(row.taskbar));
   }
-  // Windows' C runtime holds no empty variable: setting one removes it.
-  set({none, std::string(), u});
-  EXPECT_EQ(std::string(AdirSystem32().path), brindle::testing::kWindows ? "" : Native("/System"));
   set(saved);
 }
 

@@ -35,7 +35,7 @@ inline std::string ReadAll(std::string const& file) {
 }
 
 // A fresh directory in the system's temporary folder, removed with
-// everything in it.
+// everything in it (whatever permissions a test took away).
 class ScratchDir {
  public:
   ScratchDir() {
@@ -48,24 +48,21 @@ class ScratchDir {
   }
   ~ScratchDir() {
     std::error_code ignored;
-    // Permissions a test took away must not keep anything from being removed.
     for (auto const& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
       SetMode(entry.path().string(), entry.is_directory(ignored) ? 0700 : 0600);
     }
     std::filesystem::remove_all(path_, ignored);
   }
   ScratchDir(ScratchDir const&) = delete;
-  ScratchDir& operator=(ScratchDir const&) = delete;
 
   std::string const& path() const { return path_; }
   std::string operator/(std::string const& name) const { return path_ + "/" + name; }
 
   // Writes `contents` to the file `name` with permissions `mode`; returns its path.
   std::string File(std::string const& name, std::string const& contents, unsigned int mode = 0644) const {
-    std::string file = *this / name;
-    std::ofstream(file, std::ios::binary) << contents;
-    SetMode(file, mode);
-    return file;
+    std::ofstream(*this / name, std::ios::binary) << contents;
+    SetMode(*this / name, mode);
+    return *this / name;
   }
 
  private:
