@@ -25,13 +25,9 @@ TEST(Thread, BeginThreadRunsTheProcedureAndOnlyAtOnce) {
 }
 
 TEST(Exceptions, ThrownByValueWithTheirMessages) {
+  EXPECT_THROW(AfxThrowUserException(), CUserException);
   char text[64];
-  try {
-    AfxThrowUserException();
-  } catch (CException& e) {
-    EXPECT_NE(dynamic_cast<CUserException*>(&e), nullptr);
-    EXPECT_FALSE(e.GetErrorMessage(nullptr, 10) || e.GetErrorMessage(text, 0));
-  }
+  EXPECT_FALSE(CUserException().GetErrorMessage(nullptr, 10) || CUserException().GetErrorMessage(text, 0));
   UINT help = 7;
   for (auto [cause, message] : std::initializer_list<std::pair<int, char const*>>{
            {CArchiveException::none, "No archive error."},
