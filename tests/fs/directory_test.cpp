@@ -60,10 +60,7 @@ TEST(Folders, RulesByFamilyAndVariables) {
   };
   std::string const w = Native("/win"), u = Native("/home/ann");
   auto const none = std::nullopt;
-  struct Row {
-    Value variables[3];
-    std::string system32, desktop, taskbar;  // written with '/'
-  } const rows[] = {
+  struct Row { Value variables[3]; std::string system32, desktop, taskbar; } const rows[] = {  // written with '/'
       {{"Windows_NT", w, u}, "/win/System32", "/win/PROFILES/All Users/Desktop", "/home/ann/Start Menu/Programs"},
       {{none, w, u}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
       {{"windows_nt", w, none}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},  // the exact name

@@ -73,11 +73,7 @@ TEST(LockProbe, EachReasonFromARealHolder) {
   // Wine run by root opens a read-only file for writing: the system's word stands.
   HANDLE const writer = bt::kWindows ? Open(read_only, W) : INVALID_HANDLE_VALUE;
   bool const writes_read_only = writer != INVALID_HANDLE_VALUE && CloseHandle(writer);
-  struct Row {
-    std::string path;
-    AFile::LockState state;
-    int is_locked;
-  };
+  struct Row { std::string path; AFile::LockState state; int is_locked; };
   std::vector<Row> rows = {
       {scratch / "missing", AFile::Missing, 1}, {scratch / "no-dir/missing", AFile::Missing, 1},
       {"", AFile::Missing, 1}, {scratch.path(), AFile::Directory, 1}, {scratch.File("free", "x"), AFile::Free, 1},
@@ -123,68 +119,53 @@ TEST(FileAttributes, FromTheFileStatus) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
-TEST(CreateFile, Dispositions) {
-  struct Row {
-    DWORD disposition, access;
-    bool existing;
-    DWORD error;           // after the call; ERROR_SUCCESS or ERROR_ALREADY_EXISTS when it succeeds
-    char const* contents;  // afterwards; null: no file
-  };
-  DWORD const ok = ERROR_SUCCESS, exists = ERROR_ALREADY_EXISTS, missing = ERROR_FILE_NOT_FOUND,
-              bad = ERROR_INVALID_PARAMETER;
-  for (Row const& row : {
-           Row{CREATE_NEW, W, false, ok, ""},           Row{CREATE_NEW, W, true, ERROR_FILE_EXISTS, "old"},
-           Row{CREATE_ALWAYS, W, false, ok, ""},        Row{CREATE_ALWAYS, R, true, exists, ""},
-           Row{OPEN_EXISTING, R, false, missing, nullptr}, Row{OPEN_EXISTING, W, true, ok, "old"},
-           Row{OPEN_ALWAYS, W, false, ok, ""},          Row{OPEN_ALWAYS, R, true, exists, "old"},
-           Row{TRUNCATE_EXISTING, W, true, ok, ""},     Row{TRUNCATE_EXISTING, W, false, missing, nullptr},
-           Row{TRUNCATE_EXISTING, R, true, bad, "old"}, Row{0, R, true, bad, "old"},
-       }) {
-    SCOPED_TRACE(testing::Message() << row.disposition << "/" << row.access << "/" << row.existing);
-    ScratchDir scratch;
-    std::string const name = row.existing ? scratch.File("f", "old") : scratch / "f";
-    SetLastError(12345);
-    HANDLE handle = Open(name, row.access, 0, row.disposition);
-    EXPECT_EQ(GetLastError(), row.error);
-    EXPECT_EQ(handle != INVALID_HANDLE_VALUE && CloseHandle(handle), row.error == ok || row.error == exists);
-    EXPECT_EQ(std::filesystem::exists(name) ? ReadAll(name) : "(none)", row.contents ? row.contents : "(none)");
-  }
-}
-
-// Why an open is refused; nothing is created or truncated on the way.
-TEST(CreateFile, RefusalsByCause) {
+// Each disposition on a missing and an existing file, and why an open is
+// refused: nothing is created or truncated on the way.
+TEST(CreateFile, DispositionsAndRefusals) {
   ScratchDir scratch;
-  std::string const read_only = scratch.File("ro", "kept", 0444), fifo = scratch / "fifo";
+  int serial = 0;
+  auto old = [&](unsigned int mode = 0644) { return scratch.File("old" + std::to_string(++serial), "old", mode); };
+  auto fresh = [&] { return scratch / ("new" + std::to_string(++serial)); };
+  std::string const fifo = scratch / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
-  struct Row {
-    std::string path;
-    DWORD access, disposition, flags, error;  // ERROR_SUCCESS: it opens
-  } const rows[] = {
-      {scratch / "missing-dir/new", W, OPEN_ALWAYS, 0, ERROR_PATH_NOT_FOUND},
-      {scratch.File("file", "x") + "/below", R, OPEN_EXISTING, 0, ERROR_PATH_NOT_FOUND},
-      {scratch.path(), R, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},
-      {scratch.path(), W, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},
-      {scratch.path(), R, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, ERROR_SUCCESS},
-      {fifo, W, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},  // nobody reads it: refused rather than waited on
-      {fifo, R, OPEN_EXISTING, 0, ERROR_SUCCESS},
+  DWORD const ok = ERROR_SUCCESS, exists = ERROR_ALREADY_EXISTS, missing = ERROR_FILE_NOT_FOUND,
+              bad = ERROR_INVALID_PARAMETER, denied = ERROR_ACCESS_DENIED, no_path = ERROR_PATH_NOT_FOUND;
+  // The error after the call (ERROR_SUCCESS or ERROR_ALREADY_EXISTS when it opens) and the contents
+  // afterwards (null: no file; "?": not read).
+  struct Row { std::string path; DWORD access, disposition, error; char const* contents; DWORD flags = 0; };
+  Row const rows[] = {
+      {fresh(), W, CREATE_NEW, ok, ""}, {old(), W, CREATE_NEW, ERROR_FILE_EXISTS, "old"},
+      {fresh(), W, CREATE_ALWAYS, ok, ""}, {old(), R, CREATE_ALWAYS, exists, ""},
+      {fresh(), R, OPEN_EXISTING, missing, nullptr}, {old(), W, OPEN_EXISTING, ok, "old"},
+      {fresh(), W, OPEN_ALWAYS, ok, ""}, {old(), R, OPEN_ALWAYS, exists, "old"},
+      {old(), W, TRUNCATE_EXISTING, ok, ""}, {fresh(), W, TRUNCATE_EXISTING, missing, nullptr},
+      {old(), R, TRUNCATE_EXISTING, bad, "old"}, {old(), R, 0, bad, "old"},
+      {scratch / "no-dir/new", W, OPEN_ALWAYS, no_path, nullptr},
+      {old() + "/below", R, OPEN_EXISTING, no_path, nullptr},
+      {scratch.path(), R, OPEN_EXISTING, denied, "?"}, {scratch.path(), W, OPEN_EXISTING, denied, "?"},
+      {scratch.path(), R, OPEN_EXISTING, ok, "?", FILE_FLAG_BACKUP_SEMANTICS},
+      {fifo, W, OPEN_EXISTING, denied, "?"},  // nobody reads it: refused rather than waited on
+      {fifo, R, OPEN_EXISTING, ok, "?"},
       // No write permission bit: no writing, whoever asks (the suite may run as root).
-      {read_only, W, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},
-      {read_only, R | W, OPEN_ALWAYS, 0, ERROR_ACCESS_DENIED},
-      {read_only, W, TRUNCATE_EXISTING, 0, ERROR_ACCESS_DENIED},
-      {read_only, R, CREATE_ALWAYS, 0, ERROR_ACCESS_DENIED},  // it would truncate
-      {read_only, R, OPEN_EXISTING, 0, ERROR_SUCCESS},
+      {old(0444), W, OPEN_EXISTING, denied, "old"}, {old(0444), R | W, OPEN_ALWAYS, denied, "old"},
+      {old(0444), W, TRUNCATE_EXISTING, denied, "old"}, {old(0444), R, OPEN_EXISTING, ok, "old"},
+      {old(0444), R, CREATE_ALWAYS, denied, "old"},  // it would truncate
   };
   for (Row const& row : rows) {
-    SCOPED_TRACE(&row - rows);
+    SCOPED_TRACE(testing::Message() << &row - rows << ": " << row.path);
+    SetLastError(12345);
     HANDLE handle = Open(row.path, row.access, 0, row.disposition, row.flags);
-    EXPECT_EQ(handle != INVALID_HANDLE_VALUE && CloseHandle(handle) ? ERROR_SUCCESS : GetLastError(), row.error);
+    EXPECT_EQ(GetLastError(), row.error);
+    EXPECT_EQ(handle != INVALID_HANDLE_VALUE && CloseHandle(handle), row.error == ok || row.error == exists);
+    if (row.contents == nullptr || row.contents[0] != '?') {
+      EXPECT_EQ(std::filesystem::exists(row.path) ? ReadAll(row.path) : "(none)",
+                row.contents != nullptr ? row.contents : "(none)");
+    }
   }
-  EXPECT_FALSE(std::filesystem::exists(scratch / "missing-dir"));
-  EXPECT_EQ(ReadAll(read_only), "kept");
   EXPECT_EQ(CreateFileA(nullptr, R, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
   // A file this call creates is the caller's to write, whatever the umask.
   mode_t const old_mask = umask(0277);
-  HANDLE created = Open(scratch / "new", W, 0, CREATE_NEW);
+  HANDLE created = Open(fresh(), W, 0, CREATE_NEW);
   umask(old_mask);
   EXPECT_TRUE(CloseHandle(created));
   EXPECT_FALSE(CloseHandle(created));  // closed already
@@ -205,10 +186,7 @@ TEST(CreateFile, SharingWithOtherProcesses) {
       return fcntl(open(name.c_str(), open_mode), command, &lock) == 0;
     };
   };
-  struct Row {
-    std::function<bool()> hold;
-    bool shared_opens;  // share mode 0 never does
-  } const rows[] = {
+  struct Row { std::function<bool()> hold; bool shared_opens; } const rows[] = {  // share mode 0 never opens
       {[&name] { return flock(open(name.c_str(), O_RDONLY), LOCK_EX | LOCK_NB) == 0; }, false},
       {[&name] { return flock(open(name.c_str(), O_RDONLY), LOCK_SH | LOCK_NB) == 0; }, true},
       {record_lock(O_RDONLY, F_RDLCK, F_SETLK), true},
