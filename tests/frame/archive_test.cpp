@@ -60,8 +60,9 @@ TEST(MemFile, AttachedBufferIsFixed) {
   BYTE bytes[4] = {1, 2, 3, 4}, two[2] = {9, 9};
   CMemFile file(bytes, sizeof bytes);
   file.Write(two, 2);
-  EXPECT_TRUE(bytes[0] == 9 && file.GetPosition() == 2u);
-  EXPECT_THROW(file.Write(bytes, 3), CFileException);
+  file.Write(two, 2);  // fills it exactly
+  EXPECT_TRUE(bytes[0] == 9 && bytes[3] == 9 && file.GetPosition() == 4u);
+  EXPECT_THROW(file.Write(bytes, 1), CFileException);
   EXPECT_EQ(file.Detach(), bytes);
   EXPECT_EQ(file.GetLength(), 0u);
   file.Write(two, 2);  // a detached file starts again with a block of its own
