@@ -34,7 +34,7 @@ HANDLE Open(std::string const& path, DWORD access, DWORD share = 0, DWORD dispos
   return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
 }
 
-[[maybe_unused]] AFile::LockState StateOf(std::string const& path) { return AFile(CString(path.c_str())).GetLockState(); }
+[[maybe_unused]] AFile::LockState StateOf(std::string const& p) { return AFile(CString(p.c_str())).GetLockState(); }
 
 // This program, started as another process by the test below, holds the file
 // named in BRINDLE_HOLD with share mode 0 until its input ends.
