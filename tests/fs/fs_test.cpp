@@ -1,6 +1,8 @@
-// AFile: its path from counted text, and whether the file exists and could
-// be opened for exclusive writing, and why not, from real holders; a probe
-// that nothing it looks at notices.
+// The file-system classes: ADirectory and the well-known folders from their
+// paths and the environment; AFile's path from counted text, and whether the
+// file exists and could be opened for exclusive writing, and why not, from
+// real holders; a probe that nothing it looks at notices; and, on POSIX, the
+// platform layer's file calls under them.
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <sched.h>
@@ -11,8 +13,14 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
 #include <tuple>
 #include <type_traits>
 #include <vector>
@@ -21,11 +29,65 @@
 
 #include "brindle/fs.h"
 #include "platform/platform.h"
-#include "tests/fs/scratch.h"
+#include "tests/child_process.h"
+#include "tests/portable.h"
 
 namespace {
 
 namespace bt = brindle::testing;
+
+// `text` with each '/' in the platform's separator.
+std::string Native(std::string text) {
+  for (char& c : text) c = c == '/' ? brindle::kPathSeparator : c;
+  return text;
+}
+
+// Sets the permission bits of `path` (on Windows, only whether the owner
+// may write: the read-only attribute).
+void SetMode(std::string const& path, unsigned int mode) {
+  std::error_code ignored;
+  std::filesystem::permissions(path, static_cast<std::filesystem::perms>(mode & 07777), ignored);
+}
+
+[[maybe_unused]] std::string ReadAll(std::string const& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh directory in the system's temporary folder, removed with
+// everything in it (whatever permissions a test took away).
+class ScratchDir {
+ public:
+  ScratchDir() {
+    static std::atomic<unsigned int> serial{0};
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("brindle-fs-" + std::to_string(bt::ProcessId()) + "-" + std::to_string(serial++));
+    std::filesystem::remove_all(dir);  // left by an earlier process of the same number
+    EXPECT_TRUE(std::filesystem::create_directory(dir)) << dir;
+    path_ = dir.string();
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    for (auto const& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+      SetMode(entry.path().string(), entry.is_directory(ignored) ? 0700 : 0600);
+    }
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchDir(ScratchDir const&) = delete;
+
+  std::string const& path() const { return path_; }
+  std::string operator/(std::string const& name) const { return path_ + "/" + name; }
+
+  // Writes `contents` to the file `name` with permissions `mode`; returns its path.
+  std::string File(std::string const& name, std::string const& contents, unsigned int mode = 0644) const {
+    std::ofstream(*this / name, std::ios::binary) << contents;
+    SetMode(*this / name, mode);
+    return *this / name;
+  }
+
+ private:
+  std::string path_;
+};
 
 DWORD const R = GENERIC_READ, W = GENERIC_WRITE, kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
@@ -48,6 +110,68 @@ HANDLE Open(std::string const& path, DWORD access, DWORD share = 0, DWORD dispos
   std::exit(0);
 }();
 
+static_assert(sizeof(ADirectory) == sizeof(CString) && sizeof(AdirTaskBarProgs) == sizeof(ADirectory) &&
+              !std::is_polymorphic_v<ADirectory>);
+
+TEST(ADirectoryTest, JoinAddsExactlyOneSeparator) {
+  for (auto [path, name, joined] : std::initializer_list<std::tuple<char const*, char const*, char const*>>{
+           {"/srv/data", "logs", "/srv/data/logs"}, {"/srv/data/", "logs", "/srv/data//logs"},  // no trim
+           {"", "a/b", "/a/b"}, {"/srv", nullptr, "/srv/"}, {nullptr, "x", "/x"}}) {  // null: empty
+    ADirectory const base(path != nullptr ? Native(path).c_str() : nullptr);
+    std::string const native_name = name != nullptr ? Native(name) : "";
+    EXPECT_EQ(std::string((base ^ (name != nullptr ? native_name.c_str() : nullptr)).path), Native(joined));
+    EXPECT_EQ(std::string(base.path), Native(path != nullptr ? path : ""));  // operand unchanged
+  }
+}
+
+TEST(ADirectoryTest, ExistsAsDirectory) {
+  namespace fs = std::filesystem;
+  ScratchDir scratch;
+  std::string const dir = scratch / "dir", file = scratch.File("file", "text");
+  ASSERT_TRUE(fs::create_directory(dir));
+  std::vector<std::pair<std::string, bool>> rows = {
+      {dir, true}, {dir + "/", true}, {file, false}, {file + "/", false}, {scratch / "missing", false}, {"", false}};
+  if constexpr (!bt::kWindows) {  // permission bits and symbolic links are POSIX's
+    ASSERT_TRUE(fs::create_directory(scratch / "locked"));
+    SetMode(scratch / "locked", 0);  // no permissions: still a directory
+    fs::create_directory_symlink(dir, scratch / "to-dir");
+    fs::create_symlink(file, scratch / "to-file");
+    rows.insert(rows.end(), {{scratch / "locked", true}, {scratch / "to-dir", true}, {scratch / "to-file", false}});
+  }
+  for (auto const& [path, expected] : rows) EXPECT_EQ(ADirectory(path.c_str()).ExistsAsDirectory(), expected) << path;
+}
+
+// The folder variables are the test's to set; the process gets its own back.
+TEST(Folders, RulesByFamilyAndVariables) {
+  using Value = std::optional<std::string>;  // nullopt: the variable is not set
+  char const* const names[] = {"OS", "windir", "USERPROFILE"};
+  Value saved[3];
+  for (int i = 0; i < 3; ++i) {
+    if (char const* value = std::getenv(names[i])) saved[i] = value;
+  }
+  auto set = [&](Value const (&values)[3]) {
+    for (int i = 0; i < 3; ++i) bt::SetEnv(names[i], values[i] ? values[i]->c_str() : nullptr);
+  };
+  std::string const w = Native("/win"), u = Native("/home/ann");
+  auto const none = std::nullopt;
+  struct Row { Value variables[3]; std::string system32, desktop, taskbar; } const rows[] = {  // written with '/'
+      {{"Windows_NT", w, u}, "/win/System32", "/win/PROFILES/All Users/Desktop", "/home/ann/Start Menu/Programs"},
+      {{none, w, u}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},
+      {{"windows_nt", w, none}, "/win/System", "/win/Desktop", "/win/Start Menu/Programs"},  // the exact name
+      {{"Windows_NT", w, none}, "/win/System32", "/win/PROFILES/All Users/Desktop", ""},
+      {{"Windows_NT", none, u}, "", "", "/home/ann/Start Menu/Programs"},
+      {{none, none, none}, "", "", ""},
+  };
+  for (Row const& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    set(row.variables);
+    EXPECT_EQ(std::string(AdirSystem32().path), Native(row.system32));
+    EXPECT_EQ(std::string(AdirDesktop().path), Native(row.desktop));
+    EXPECT_EQ(std::string(AdirTaskBarProgs().path), Native(row.taskbar));
+  }
+  set(saved);
+}
+
 static_assert(std::has_virtual_destructor_v<AFile> && !std::is_default_constructible_v<AFile>);
 
 TEST(AFileTest, CountedText) {
@@ -61,7 +185,7 @@ TEST(AFileTest, CountedText) {
 }
 
 TEST(LockProbe, EachReasonFromARealHolder) {
-  bt::ScratchDir scratch;
+  ScratchDir scratch;
   std::string const mine = scratch.File("mine", "x"), theirs = scratch.File("theirs", "x");
   std::string const read_only = scratch.File("read-only", "x", 0444);
   HANDLE const own = Open(mine, R);
@@ -99,9 +223,6 @@ TEST(LockProbe, EachReasonFromARealHolder) {
 #if !defined(_WIN32)
 // The platform layer's file calls, the copy compiled into this program: the
 // one that holds files as another user of the file would.
-using bt::ReadAll;
-using bt::ScratchDir;
-
 TEST(FileAttributes, FromTheFileStatus) {
   ScratchDir scratch;
   std::string const dir = scratch / "ro-dir", plain = scratch.File("plain", "x");
@@ -218,7 +339,7 @@ TEST(CreateFile, SharingWithOtherProcesses) {
 // No inotify watcher, lease holder in another process, fcntl() lock of this
 // process or blocked reader of a FIFO notices a probe.
 TEST(LockProbe, NothingProbedNotices) {
-  bt::ScratchDir scratch;
+  ScratchDir scratch;
   std::string const leased = scratch.File("leased", "x"), locked = scratch.File("locked", "x");
   std::string const free = scratch.File("free", "x"), fifo = scratch / "fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
