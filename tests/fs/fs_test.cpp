@@ -98,7 +98,7 @@ HANDLE Open(std::string const& path, DWORD access, DWORD share = 0, DWORD dispos
 
 [[maybe_unused]] AFile::LockState StateOf(std::string const& p) { return AFile(CString(p.c_str())).GetLockState(); }
 
-// This program, started as another process by the test below, holds the file
+// This program, started as another process by LockProbe.EachReasonFromARealHolder, holds the file
 // named in BRINDLE_HOLD with share mode 0 until its input ends.
 [[maybe_unused]] int const holder = [] {
   char const* path = std::getenv("BRINDLE_HOLD");
