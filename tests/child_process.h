@@ -32,8 +32,8 @@ class ChildProcess {
   explicit ChildProcess(std::vector<std::string> const& argv) { Start(argv, nullptr); }
 #if !defined(_WIN32)
   // Forks: the child runs `body` with the pipes as its standard input and
-  // output and exits with its result. Fork before opening anything the child
-  // must not share (it shares the parent's open files and their locks).
+  // output, and nothing else of the parent's open but its standard error,
+  // and exits with its result.
   explicit ChildProcess(std::function<int()> const& body) { Start({}, &body); }
 #endif
   ChildProcess(ChildProcess const&) = delete;
@@ -62,7 +62,39 @@ class ChildProcess {
 
   // Closes the child's input and waits for it to end: its exit status, or -1
   // when it had to be killed.
-  int Finish(int timeout_ms);
+#if defined(_WIN32)
+  int Finish(int timeout_ms) {
+    int result = -1;
+    if (to_child_ != nullptr) CloseHandle(to_child_);
+    DWORD code = 0;
+    if (process_ != nullptr && WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0) {
+      if (GetExitCodeProcess(process_, &code)) result = static_cast<int>(code);
+    } else if (process_ != nullptr) {
+      TerminateProcess(process_, 255);
+      WaitForSingleObject(process_, 10000);
+    }
+    for (HANDLE h : {process_, from_child_}) {
+      if (h != nullptr) CloseHandle(h);
+    }
+    process_ = to_child_ = from_child_ = nullptr;
+    id_ = 0;
+    return result;
+  }
+#else
+  int Finish(int timeout_ms) {
+    int status = -1;  // not an exit status
+    if (to_child_ >= 0) close(to_child_);
+    pid_t const pid = static_cast<pid_t>(id_);
+    for (int waited = 0; pid != 0 && waitpid(pid, &status, WNOHANG) == 0; waited += 10) {
+      if (waited >= timeout_ms) kill(pid, SIGKILL);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (from_child_ >= 0) close(from_child_);
+    to_child_ = from_child_ = -1;
+    id_ = 0;
+    return pid != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+#endif
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -76,38 +108,35 @@ class ChildProcess {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE child_in = nullptr, child_out = nullptr;
     if (!CreatePipe(&child_in, &to_child_, &inheritable, 0)) return;
-    if (!CreatePipe(&from_child_, &child_out, &inheritable, 0)) {
-      CloseHandle(child_in);
-      return;
-    }
-    SetHandleInformation(to_child_, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(from_child_, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = child_in;
-    startup.hStdOutput = child_out;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(argv[0].c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &info)) {
-      process_ = info.hProcess;
-      id_ = info.dwProcessId;
-      CloseHandle(info.hThread);
+    if (CreatePipe(&from_child_, &child_out, &inheritable, 0)) {
+      SetHandleInformation(to_child_, HANDLE_FLAG_INHERIT, 0);
+      SetHandleInformation(from_child_, HANDLE_FLAG_INHERIT, 0);
+      STARTUPINFOA startup{};
+      startup.cb = sizeof startup;
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdInput = child_in;
+      startup.hStdOutput = child_out;
+      startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+      PROCESS_INFORMATION info{};
+      if (CreateProcessA(argv[0].c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                         &info)) {
+        process_ = info.hProcess;
+        id_ = info.dwProcessId;
+        CloseHandle(info.hThread);
+      }
+      CloseHandle(child_out);
     }
     CloseHandle(child_in);
-    CloseHandle(child_out);
   }
   // Appends what the child has written; false once it has gone.
   bool ReadSome(int timeout_ms) {
-    DWORD available = 0;
+    DWORD available = 0, n = 0;
     if (!PeekNamedPipe(from_child_, nullptr, 0, nullptr, &available, nullptr)) return false;
     if (available == 0) {
       Sleep(static_cast<DWORD>(std::min(timeout_ms, 20)));
       return true;
     }
     char chunk[256];
-    DWORD n = 0;
     if (!ReadFile(from_child_, chunk, std::min<DWORD>(available, sizeof chunk), &n, nullptr)) return false;
     buffer_.append(chunk, n);
     return true;
@@ -123,11 +152,9 @@ class ChildProcess {
   HANDLE from_child_ = nullptr;
 #else
   void Start(std::vector<std::string> const& argv, std::function<int()> const* body) {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return;
-    if (pipe2(out, O_CLOEXEC) != 0) {
-      close(in[0]);
-      close(in[1]);
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
+      for (int fd : {in[0], in[1]}) close(fd);
       return;
     }
     pid_t const pid = fork();
@@ -135,10 +162,9 @@ class ChildProcess {
       dup2(in[0], 0);
       dup2(out[1], 1);
       if (body != nullptr) {
-        // Without an exec the child keeps every descriptor: its own input
-        // and the other children's must end when the parent closes them.
-        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-        for (int fd : Inputs()) close(fd);
+        // Without an exec the child would keep every descriptor, among them
+        // the other children's inputs, which must end when the parent's do.
+        close_range(3, ~0u, 0);
         _exit((*body)());
       }
       std::vector<char*> args;
@@ -151,7 +177,6 @@ class ChildProcess {
     close(out[1]);
     to_child_ = in[1];
     from_child_ = out[0];
-    Inputs().push_back(to_child_);
     if (pid > 0) id_ = static_cast<unsigned long>(pid);
   }
   bool ReadSome(int timeout_ms) {
@@ -165,61 +190,13 @@ class ChildProcess {
   bool Write(std::string const& text) {
     return write(to_child_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }
-  // The parent's ends of the live children's input pipes.
-  static std::vector<int>& Inputs() {
-    static std::vector<int> fds;
-    return fds;
-  }
 
   int to_child_ = -1;
   int from_child_ = -1;
 #endif
 };
 
-#if defined(_WIN32)
-inline int ChildProcess::Finish(int timeout_ms) {
-  int result = -1;
-  if (to_child_ != nullptr) CloseHandle(to_child_);
-  if (process_ != nullptr && WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0) {
-    DWORD code = 0;
-    if (GetExitCodeProcess(process_, &code)) result = static_cast<int>(code);
-  } else if (process_ != nullptr) {
-    TerminateProcess(process_, 255);
-    WaitForSingleObject(process_, 10000);
-  }
-  for (HANDLE h : {process_, from_child_}) {
-    if (h != nullptr) CloseHandle(h);
-  }
-  process_ = to_child_ = from_child_ = nullptr;
-  id_ = 0;
-  return result;
-}
-#else
-inline int ChildProcess::Finish(int timeout_ms) {
-  int result = -1;
-  if (to_child_ >= 0) close(to_child_);
-  std::erase(Inputs(), to_child_);
-  if (id_ != 0) {
-    pid_t const pid = static_cast<pid_t>(id_);
-    auto const deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    int status = 0;
-    pid_t done = 0;
-    while ((done = waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (done == 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-    } else if (done == pid && WIFEXITED(status)) {
-      result = WEXITSTATUS(status);
-    }
-  }
-  if (from_child_ >= 0) close(from_child_);
-  to_child_ = from_child_ = -1;
-  id_ = 0;
-  return result;
-}
-
+#if !defined(_WIN32)
 // A forked child that runs `hold`, tells whether it succeeded, and keeps
 // what it holds until Release() (or the parent's exit) ends its input.
 class HoldingChild : public ChildProcess {
@@ -239,9 +216,7 @@ class HoldingChild : public ChildProcess {
   bool held() const { return held_; }
   void Release() {
     held_ = false;
-    if (started()) {
-      EXPECT_EQ(Finish(10000), 0);
-    }
+    EXPECT_TRUE(!started() || Finish(10000) == 0);
   }
 
  private:

@@ -31,12 +31,7 @@ std::string Load(HINSTANCE module, UINT id, int size = 1024) {
 TEST(StringResources, LookupIsByModule) {
   HINSTANCE module = brindle::testing::LoadModule(BRINDLE_TEST_STRINGS_MODULE);
   ASSERT_NE(module, nullptr);
-  struct Row {
-    HINSTANCE module;
-    UINT id;
-    int size;
-    char const* text;
-  } const rows[] = {
+  struct Row { HINSTANCE module; UINT id; int size; char const* text; } const rows[] = {
       {nullptr, 1, 1024, "program one"}, {nullptr, 5, 1024, "from a second table"}, {nullptr, 7, 1024, ""},
       {nullptr, 4, 1024, ""},            {nullptr, 99, 1024, ""},                   {nullptr, 2, 5, "prog"},
       {nullptr, 2, 1, ""},               {module, 1, 1024, "module one"},           {module, 2, 1024, ""},

@@ -1,0 +1,174 @@
+// The framework classes: CString, CTime, the exceptions, CMemFile and
+// CArchive, and threads.
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "brindle/brindle.h"
+#include "tests/portable.h"
+
+namespace {
+
+// A client's own static initialiser may already use the library.
+AString const early_string("built before main");
+
+void UseZone(char const* tz) {
+  brindle::testing::SetEnv("TZ", tz);
+  _tzset();
+}
+
+// The process starts with TZ=UTC0 (see tests/CMakeLists.txt), read at load;
+// _tzset follows the environment.
+TEST(CTimeTest, ZoneAndLocalCalendar) {
+  EXPECT_STREQ(early_string.c_str(), "built before main");
+  EXPECT_TRUE(_timezone == 0 && _daylight == 0);
+  UseZone("EST5EDT,M3.2.0,M11.1.0");
+  CTime t(1998, 1, 5, 13, 14, 15);
+  EXPECT_EQ(t.GetTime(), 884024055);  // 18:14:15 UTC
+  struct tm fields {};
+  ASSERT_NE(t.GetLocalTm(&fields), nullptr);
+  EXPECT_EQ(fields.tm_year * 10000 + fields.tm_mon * 100 + fields.tm_mday, 980005);
+  EXPECT_EQ((std::vector{t.GetYear(), t.GetMonth(), t.GetDay(), t.GetHour(), t.GetMinute(), t.GetSecond(),
+                         t.GetDayOfWeek()}),
+            (std::vector{1998, 1, 5, 13, 14, 15, 2}));  // a Monday
+  CTime summer(2026, 7, 1, 12, 0, 0);
+  EXPECT_EQ(summer.GetTime(), 1782921600);  // 16:00 UTC
+  // The flag says which clock the fields are on, where the zone's rule does
+  // not decide it.
+  EXPECT_EQ(CTime(2026, 7, 1, 12, 0, 0, 0).GetTime() - summer.GetTime(), 3600);
+  UseZone("UTC0");
+  EXPECT_EQ(CTime(0).GetGmtTm(nullptr)->tm_year, 70);
+  EXPECT_LE(CTime(1), CTime::GetCurrentTime());
+}
+
+TEST(CStringTest, CountsCopiesAndRanges) {
+  for (auto [text, count, length] : std::initializer_list<std::tuple<char const*, int, int>>{
+           {"abcdef", 3, 3}, {"abc", 0, 0}, {"abc", -1, 0}, {nullptr, 4, 0}, {"a\0b", 3, 3}}) {
+    EXPECT_EQ(CString(text, count).GetLength(), length) << count;  // exactly the count, NULs included
+  }
+  EXPECT_TRUE(CString(nullptr).IsEmpty());
+  CString a("shared?");
+  CString b(a), c;
+  c = a;
+  b.SetAt(0, 'S');
+  c.SetAt(6, '!');
+  c.SetAt(7, 'x');
+  c.SetAt(-1, 'x');
+  EXPECT_EQ(a, "shared?");
+  EXPECT_EQ(CString(std::move(b)), "Shared?");
+  EXPECT_TRUE("shared!" == c && c != "shared?" && "x" != c && a != c);
+  EXPECT_EQ(c.GetAt(7), '\0');
+  EXPECT_EQ(c.GetAt(-1), '\0');
+  EXPECT_STREQ(static_cast<char const*>(CString()), "");
+  c.Format("%s  status: %d line: %d", "msg", 0, 62);
+  EXPECT_EQ(c, "msg  status: 0 line: 62");
+  for (int width : {255, 256, 257, 5000}) {  // about the size of a first, fixed buffer
+    c.Format("%*d", width, 7);
+    EXPECT_EQ(c.GetLength(), width);
+    EXPECT_EQ(c[width - 1], '7');
+  }
+}
+
+// The cause of the archive exception `action` throws; -1 when none.
+template <typename Action>
+int CauseOf(Action action) {
+  try {
+    action();
+  } catch (CArchiveException const& e) {
+    return e.m_cause;
+  }
+  return -1;
+}
+
+// Words and bytes stored through a tiny buffer (many flushes) come out
+// little-endian in order, and load back the same; a short read reports its
+// count, and a short word, the wrong direction or a closed archive throws.
+TEST(Archive, RoundTripAcrossBufferRefills) {
+  CMemFile file;
+  {
+    CArchive ar(&file, CArchive::store, 16);
+    EXPECT_TRUE(ar.IsStoring() && !ar.IsLoading());
+    for (unsigned int i = 0; i < 1000; ++i) {
+      BYTE b = static_cast<BYTE>(i);
+      ar << static_cast<WORD>(i * 7);
+      ar.Write(&b, 1);
+    }
+    ar << WORD{0xBEEF} << DWORD{0x01020304} << BYTE{0x7F};
+    WORD w = 0;
+    EXPECT_EQ(CauseOf([&] { ar >> w; }), CArchiveException::writeOnly);
+  }  // flushed when destroyed
+  ASSERT_EQ(file.GetLength(), 3007u);
+  file.SeekToBegin();
+  CArchive ar(&file, CArchive::load, 16);
+  WORD w = 0;
+  for (unsigned int i = 0; i < 1000; ++i) {
+    BYTE b = 0;
+    ar >> w;
+    ASSERT_TRUE(ar.Read(&b, 1) == 1 && w == static_cast<WORD>(i * 7) && b == static_cast<BYTE>(i)) << i;
+  }
+  BYTE tail[8];
+  EXPECT_EQ(std::vector<BYTE>(tail, tail + ar.Read(tail, sizeof tail)),
+            (std::vector<BYTE>{0xEF, 0xBE, 0x04, 0x03, 0x02, 0x01, 0x7F}));
+  EXPECT_EQ(CauseOf([&] { ar >> w; }), CArchiveException::endOfFile);
+  EXPECT_EQ(CauseOf([&] { ar << w; }), CArchiveException::readOnly);
+  ar.Close();
+  EXPECT_EQ(CauseOf([&] { ar >> w; }), CArchiveException::generic);
+  BYTE* block = file.Detach();
+  EXPECT_EQ(std::vector<BYTE>(block + 3, block + 6), (std::vector<BYTE>{0x07, 0x00, 0x01}));
+  std::free(block);
+}
+
+TEST(MemFile, AttachedBufferIsFixed) {
+  BYTE bytes[4] = {1, 2, 3, 4}, two[2] = {9, 9};
+  CMemFile file(bytes, sizeof bytes);
+  file.Write(two, 2);
+  file.Write(two, 2);  // fills it exactly
+  EXPECT_TRUE(bytes[0] == 9 && bytes[3] == 9 && file.GetPosition() == 4u);
+  EXPECT_THROW(file.Write(bytes, 1), CFileException);
+  EXPECT_EQ(file.Detach(), bytes);
+  EXPECT_EQ(file.GetLength(), 0u);
+  file.Write(two, 2);  // a detached file starts again with a block of its own
+  EXPECT_EQ(file.GetLength(), 2u);
+  std::free(file.Detach());
+}
+
+std::atomic<int> ran{0};
+
+UINT Worker(void* parameter) {
+  ran.store(*static_cast<int*>(parameter));
+  return 0;
+}
+
+TEST(Thread, BeginThreadRunsTheProcedureAndOnlyAtOnce) {
+  static int value = 42;
+  EXPECT_NE(AfxBeginThread(Worker, &value), nullptr);
+  for (int i = 0; i < 500 && ran.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ran.load(), 42);
+  EXPECT_EQ(AfxBeginThread(Worker, nullptr, 0, 0, 4 /* suspended */), nullptr);
+  EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr);
+}
+
+TEST(Exceptions, ThrownByValueWithTheirMessages) {
+  EXPECT_THROW(AfxThrowUserException(), CUserException);
+  char text[64];
+  EXPECT_FALSE(CUserException().GetErrorMessage(nullptr, 10) || CUserException().GetErrorMessage(text, 0));
+  UINT help = 7;
+  for (auto [cause, message] : std::initializer_list<std::pair<int, char const*>>{
+           {CArchiveException::none, "No archive error."},
+           {CArchiveException::badSchema, "Unexpected schema in archive."},
+           {-1, "An unspecified archive error occurred."},
+           {CArchiveException::badSchema + 1, "An unspecified archive error occurred."}}) {
+    EXPECT_TRUE(CArchiveException(cause).GetErrorMessage(text, sizeof text, &help));
+    EXPECT_STREQ(text, message);
+  }
+  EXPECT_EQ(help, 0u);
+}
+
+}  // namespace
