@@ -1,8 +1,6 @@
 // The stream readers driven by arbitrary input: a delimiter, a mode byte and
-// the text. Each read is checked against the piecewise reference (text,
-// state and position, through a stream buffer with a small get area) and
-// against the input itself: what was read is the input consumed, less the
-// delimiter taken (or the whitespace skipped before a token) and NUL bytes.
+// the text. Each read is checked against the piecewise reference: text,
+// state and position, through a stream buffer with a small get area.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

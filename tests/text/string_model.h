@@ -40,11 +40,8 @@ struct StringModel {
     capacity = 0;
   }
 
-  void Assign(char c, unsigned int n) {
-    if (c == '\0' || n == 0) return Clear();
-    text.assign(n, c);
-    capacity = Rule(n);
-  }
+  // What a run of n copies of c adds: nothing for a NUL.
+  static std::string Run(char c, unsigned int n) { return c == '\0' ? std::string() : std::string(n, c); }
 
   void Assign(std::string const& taken) {
     if (taken.empty()) return Clear();
@@ -52,25 +49,12 @@ struct StringModel {
     capacity = Rule(static_cast<unsigned int>(taken.size()));
   }
 
-  void Append(char c, unsigned int n) {
-    if (text.empty()) return Assign(c, n);
-    if (c == '\0' || n == 0) return;
-    Grow(n);
-    text.append(n, c);
-  }
-
   void Append(std::string const& taken) {
     if (text.empty()) return Assign(taken);
     if (taken.empty()) return;
-    Grow(static_cast<unsigned int>(taken.size()));
+    unsigned int const total = static_cast<unsigned int>(text.size() + taken.size());
+    if (total >= capacity) capacity = Rule(total);
     text += taken;
-  }
-
-  void Prepend(char c, unsigned int n) {
-    if (text.empty()) return Assign(c, n);
-    if (c == '\0' || n == 0) return;
-    text.insert(0, n, c);
-    capacity = Rule(static_cast<unsigned int>(text.size()));
   }
 
   void Prepend(std::string const& taken) {
@@ -98,12 +82,6 @@ struct StringModel {
     if (k == 0) return;
     if (k == text.size()) return Clear();
     text.erase(pos, k);
-  }
-
- private:
-  void Grow(unsigned int k) {
-    unsigned int total = static_cast<unsigned int>(text.size()) + k;
-    if (total >= capacity) capacity = Rule(total);
   }
 };
 
@@ -167,11 +145,11 @@ inline int Step(AString& s, StringModel& m, OpSource& in) {
   unsigned int const at = in.Position(s.length());
   char const c = static_cast<char>(in.Byte() % 8 == 0 ? 0 : 'A' + in.Byte() % 26);
   switch (op & 0x0F) {
-    case 0: s.assign(c, len % 300); m.Assign(c, len % 300); break;
+    case 0: s.assign(c, len % 300); m.Assign(StringModel::Run(c, len % 300)); break;
     case 1: s.assign(p, pos, len); m.Assign(StringModel::Take(p_model, pos, len)); break;
-    case 2: s.append(c, len % 300); m.Append(c, len % 300); break;
+    case 2: s.append(c, len % 300); m.Append(StringModel::Run(c, len % 300)); break;
     case 3: s.append(p, pos, len); m.Append(StringModel::Take(p_model, pos, len)); break;
-    case 4: s.prepend(c, len % 300); m.Prepend(c, len % 300); break;
+    case 4: s.prepend(c, len % 300); m.Prepend(StringModel::Run(c, len % 300)); break;
     case 5: s.prepend(p, pos, len); m.Prepend(StringModel::Take(p_model, pos, len)); break;
     case 6:
       if (self) {
