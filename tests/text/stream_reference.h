@@ -130,7 +130,8 @@ inline std::istream& ReferenceReadToken(std::istream& in, std::string const& inp
 // A whole input read by the library and by the reference side by side.
 struct ReadPlan {
   std::string input;
-  unsigned int reader = 0;  // 0: read_to_delim(delim), 1: read_line, 2: read_token, 3: each in turn
+  // 0: read_to_delim(delim), 1: read_line, 2: read_token, 3: read_file, 4: read_string, 5: each in turn
+  unsigned int reader = 0;
   char delim = '\n';
   std::size_t chunk = 1;  // characters per get area on the library's side; 0: none
   bool skipws = true;
@@ -154,11 +155,17 @@ inline std::string CompareReads(ReadPlan const& plan) {
   AString text;  // kept from read to read, so that its block is reused
   std::string expected;
   for (unsigned int step = 0; step < 512; ++step) {
-    unsigned int const reader = plan.reader == 3 ? step % 3 : plan.reader;
-    char const delim = reader == 0 ? plan.delim : '\n';
+    unsigned int const reader = plan.reader == 5 ? step % 5 : plan.reader;
+    char const delim = reader == 0 ? plan.delim : reader == 1 ? '\n' : '\0';
     bool ours_threw = false, theirs_threw = false;
     try {
-      reader == 2 ? text.read_token(ours) : reader == 1 ? text.read_line(ours) : text.read_to_delim(ours, delim);
+      switch (reader) {
+        case 1: text.read_line(ours); break;
+        case 2: text.read_token(ours); break;
+        case 3: text.read_file(ours); break;
+        case 4: text.read_string(ours); break;
+        default: text.read_to_delim(ours, delim);
+      }
     } catch (...) {
       ours_threw = true;
     }

@@ -37,6 +37,7 @@ const brindle::StringTable kStrings = {{7001, "loaded text"}, {7002, kLongResour
 TEST(StringEdit, EditsInPlaceOrInANewBlock) {
   auto const R = A::justify_right, L = A::justify_left, C = A::justify_center, X = static_cast<A::JustifyType>(9);
   auto const cut = A::justify_truncate, strip = A::justify_strip, both = strip | cut;
+  auto const head = A::strip_leading, tail = A::strip_trailing, ends = A::strip_both, Y = static_cast<A::StripType>(7);
   struct Row {
     char const* text;
     A& (*edit)(A&);
@@ -49,12 +50,9 @@ TEST(StringEdit, EditsInPlaceOrInANewBlock) {
       {"abcdef", EDIT(mid(4)), "ef", false},            {"ab", EDIT(pad(5, '.')), "ab...", false},
       {"ab", EDIT(pad(5, '\0')), "ab", true},           {"", EDIT(pad(3, '-')), "---", false},
       {"ab", EDIT(pad(0x90000000u, '.')), "ab", true},  // a negative difference
-      {"xxaxx", EDIT(strip(A::strip_leading, 'x')), "axx", true},
-      {"xxaxx", EDIT(strip(A::strip_trailing, 'x')), "xxa", true},
-      {"xxaxx", EDIT(strip(A::strip_both, 'x')), "a", true},
-      {"xxx", EDIT(strip(A::strip_leading, 'x')), "", true},
-      {"xxx", EDIT(strip(A::strip_trailing, 'x')), "", true},
-      {"xxaxx", EDIT(strip(static_cast<A::StripType>(7), 'x')), "xxaxx", true},
+      {"xxaxx", EDIT(strip(head, 'x')), "axx", true},   {"xxaxx", EDIT(strip(tail, 'x')), "xxa", true},
+      {"xxaxx", EDIT(strip(ends, 'x')), "a", true},     {"xxx", EDIT(strip(head, 'x')), "", true},
+      {"xxx", EDIT(strip(tail, 'x')), "", true},        {"xxaxx", EDIT(strip(Y, 'x')), "xxaxx", true},
       {"aB1\xC9", EDIT(to_upper()), "AB1\xC9", true},   {"aB1", EDIT(to_lower()), "ab1", true},
       {"x", EDIT(load(7001, nullptr)), "loaded text", false},
       {"x", EDIT(load(7999, nullptr)), "", false},  // missing: empty even after text

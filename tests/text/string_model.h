@@ -151,14 +151,12 @@ inline int Step(AString& s, StringModel& m, OpSource& in) {
     case 3: s.append(p, pos, len); m.Append(StringModel::Take(p_model, pos, len)); break;
     case 4: s.prepend(c, len % 300); m.Prepend(StringModel::Run(c, len % 300)); break;
     case 5: s.prepend(p, pos, len); m.Prepend(StringModel::Take(p_model, pos, len)); break;
-    case 6:
-      if (self) {
-        s.insert(at, s, pos, len);
-      } else {
-        s.insert(at, AString(text.c_str()), pos, len);
-      }
+    case 6: {
+      AString const other(text.c_str());
+      s.insert(at, self ? s : other, pos, len);
       m.Insert(at, text, pos, len);
       break;
+    }
     case 7: s.remove(at, len); m.Remove(at, len); break;
     case 8: {  // copies are sized by their own length
       AString copy(s);
@@ -168,10 +166,7 @@ inline int Step(AString& s, StringModel& m, OpSource& in) {
     }
     case 9: s.clear(); m.Clear(); break;
     case 10: s += p; m.Append(StringModel::Take(p_model, 0, AString::npos)); break;
-    case 11:
-      AString::initial_capacity(pos);
-      AString::resize_increment(len * 4);
-      break;
+    case 11: AString::initial_capacity(pos); AString::resize_increment(len * 4); break;
     case 12: {  // a number is appended as its default text
       int const number = static_cast<int>(in.Byte() << 8 | in.Byte()) - 30000;
       s << number;

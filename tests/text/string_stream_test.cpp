@@ -15,17 +15,8 @@ constexpr State kEof = std::ios_base::eofbit;
 constexpr State kFail = std::ios_base::failbit;
 constexpr State kBad = std::ios_base::badbit;
 
-// The wrappers, a stream that is not good, and a token's width and skipws.
-TEST(StringStream, WrappersAndStreamStates) {
-  std::istringstream in(std::string("ab\ncd\0rest", 10));
-  AString s;
-  s.read_line(in);
-  EXPECT_STREQ(s.c_str(), "ab");
-  s.read_file(in);  // up to a NUL
-  EXPECT_STREQ(s.c_str(), "cd");
-  s.read_string(in);
-  EXPECT_STREQ(s.c_str(), "rest");
-  EXPECT_EQ(in.rdstate(), kEof);
+// A stream that is not good, and a token's field width.
+TEST(StringStream, StreamStatesAndWidth) {
   for (State state : {kEof, kFail, kBad, kEof | kFail}) {
     std::istringstream bad("text\nmore");
     bad.setstate(state);
@@ -36,14 +27,10 @@ TEST(StringStream, WrappersAndStreamStates) {
     EXPECT_EQ(brindle::testing::ReadPosition(bad), 0u);
     EXPECT_EQ(line.is_null() + token.is_null(), 2);
   }
-  std::istringstream spaced(" word");
+  std::istringstream spaced(" word");  // the width is left at 0 whatever it was
   spaced.width(7);
-  spaced >> std::noskipws;
-  s.read_token(spaced);
+  AString().read_token(spaced);
   EXPECT_EQ(spaced.width(), 0);
-  EXPECT_EQ(s.is_null(), 1);
-  EXPECT_EQ(spaced.rdstate(), kFail);  // nothing stored, the blank not taken
-  EXPECT_EQ(brindle::testing::ReadPosition(spaced), 0u);
 }
 
 // Random texts of short and piece-sized runs, read to the end by the library
@@ -63,7 +50,7 @@ TEST(StringStream, MatchesPiecewiseReading) {
       for (std::size_t i = 0; i < n; ++i) plan.input += solid ? c : alphabet[rng() % sizeof alphabet];
     }
     if (trial % 10 == 0) plan.input = std::string(1023 * (1 + rng() % 2), 'k');  // whole pieces to the end
-    plan.reader = rng() % 4;
+    plan.reader = rng() % 6;
     plan.delim = alphabet[rng() % sizeof alphabet];
     plan.chunk = rng() % 8 == 0 ? 0 : rng() % 8 == 0 ? 4096 : 1 + rng() % 50;
     plan.skipws = rng() % 4 != 0;
