@@ -56,15 +56,13 @@ TEST(StringEdit, EditsInPlaceOrInANewBlock) {
       {"aB1\xC9", EDIT(to_upper()), "AB1\xC9", true},   {"aB1", EDIT(to_lower()), "ab1", true},
       {"x", EDIT(load(7001, nullptr)), "loaded text", false},
       {"x", EDIT(load(7999, nullptr)), "", false},  // missing: empty even after text
-      {"ab", EDIT(justify(R, 5)), "   ab", false},               {"ab", EDIT(justify(L, 5)), "ab   ", false},
-      {"ab", EDIT(justify(C, 5)), "  ab ", false},               {"ab", EDIT(justify(C, 6)), "  ab  ", false},
-      {" ab ", EDIT(justify(R, 5, strip)), "  ab ", false},      {" ab ", EDIT(justify(L, 5, strip)), " ab  ", false},
-      {" ab ", EDIT(justify(C, 5, strip)), "  ab ", false},      {"abcdef", EDIT(justify(R, 3)), "abcdef", true},
-      {"abcdef", EDIT(justify(R, 3, cut)), "def", true},         {"abcdef", EDIT(justify(L, 3, cut)), "abc", true},
-      {"abcdef", EDIT(justify(C, 3, cut)), "bcd", true},         {"abcdef", EDIT(justify(C, 4, cut)), "bcde", true},
-      {"abcdef", EDIT(justify(L, 0, cut)), "", true},      {"  ab  ", EDIT(justify(L, npos, strip)), "  ab", true},
-      {"  ab  ", EDIT(justify(C, npos, both)), "ab", true},      {"  abcd", EDIT(justify(R, 3, both)), "bcd", true},
-      {"", EDIT(justify(L, 3, strip)), "   ", false},            {"ab", EDIT(justify(X, 5, strip)), "ab", true},
+      {"ab", EDIT(justify(R, 5)), "   ab", false},           {"ab", EDIT(justify(L, 5)), "ab   ", false},
+      {"ab", EDIT(justify(C, 5)), "  ab ", false},           {" ab ", EDIT(justify(R, 5, strip)), "  ab ", false},
+      {" ab ", EDIT(justify(L, 5, strip)), " ab  ", false},  {" ab ", EDIT(justify(C, 5, strip)), "  ab ", false},
+      {"abcdef", EDIT(justify(R, 3)), "abcdef", true},       {"abcdef", EDIT(justify(R, 3, cut)), "def", true},
+      {"abcdef", EDIT(justify(L, 3, cut)), "abc", true},     {"abcdef", EDIT(justify(C, 3, cut)), "bcd", true},
+      {"abcdef", EDIT(justify(L, 0, cut)), "", true},        {"  ab  ", EDIT(justify(C, npos, both)), "ab", true},
+      {"", EDIT(justify(L, 3, strip)), "   ", false},        {"ab", EDIT(justify(X, 5, strip)), "ab", true},
       {" abc ", EDIT(justify(X, 2, both)), " a", true},
   };
   for (Row const& row : rows) {

