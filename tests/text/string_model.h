@@ -94,6 +94,15 @@ inline std::string Mismatch(AString const& s, StringModel const& m) {
   if (s.is_null() != (m.text.empty() ? 1 : 0)) why += " is_null";
   if (!m.text.empty() && s.c_str()[s.length()] != '\0') why += " terminator";
   if (m.text.empty() && s.c_str() != &AString::empty_text) why += " empty text pointer";
+  // Positions reach up to the terminator; past it, the empty text, and reads
+  // give NUL (even after a write out of range).
+  unsigned int const n = s.length();
+  bool const held = !m.text.empty();
+  if (s.c_str(n) != s.c_str() + n || s.c_str(n + 1) != &AString::empty_text || s(AString::npos) != &AString::empty_text ||
+      s.valid_index(n) != held || s.valid_index(n + 1) != 0 || s.valid_element(n) != 0 ||
+      s.valid_element(n - held) != held || s[n] != '\0' || s[-1] != '\0') {
+    why += " positions";
+  }
   return why;
 }
 
