@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -192,13 +191,6 @@ TEST(StringEdit, TokensFormattingCopiesAndNumbers) {
   EXPECT_EQ(std::string(s.c_str()) + self.c_str() + wide.c_str(), "7-x%s!!<" + w + ">");
   EXPECT_EQ(sprintf(AString("%s%s"), w.c_str(), w.c_str()).length(), 10000u);
 
-  for (auto [n, pos, copied] : std::initializer_list<std::tuple<unsigned, unsigned, char const*>>{
-           {3, 4, "ef"}, {3, 6, ""}, {3, 0, "abc"}, {npos, 1, "bcdef"}, {2, npos, ""}}) {
-    char buffer[16];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(AString("abcdef").copy(buffer, n, pos), std::strlen(copied));
-    EXPECT_EQ(std::string(buffer, std::strlen(copied) + 2), std::string(copied) + '\0' + '#');
-  }
   EXPECT_EQ(AString("abc").copy(nullptr, 3, 0), 0u);
 
   for (auto [text, value] : std::initializer_list<std::pair<char const*, std::int32_t>>{

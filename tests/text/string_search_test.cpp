@@ -78,6 +78,10 @@ TEST(StringSearch, AgreesWithStdString) {
     ASSERT_EQ(s.compare(p.c_str()), order(t, p));
     unsigned int const from = position(set.size()), count = pick(3) == 0 ? npos : pick(6);
     ASSERT_EQ(s.compare(set.c_str(), from, count), order(t, StringModel::Take(set.c_str(), from, count)));
+    // A run copied out: terminated, and nothing written past it.
+    std::string out(t.size() + 2, '#');
+    unsigned int const copied = s.copy(out.data(), count, at);
+    ASSERT_EQ(out.substr(0, copied + 2), StringModel::Take(t.c_str(), at, count) + '\0' + '#');
     // A run replaced: removed, then the selected part of the other inserted.
     unsigned int const taken = pick(3) == 0 ? npos : pick(6);
     AString edited(s);
