@@ -90,6 +90,7 @@ inline std::string Mismatch(AString const& s, StringModel const& m) {
   std::string why;
   if (s.length() != m.text.size()) why += " length " + std::to_string(s.length()) + " vs " + std::to_string(m.text.size());
   if (s.reserve() != m.capacity) why += " capacity " + std::to_string(s.reserve()) + " vs " + std::to_string(m.capacity);
+  if (s.freeboard() != m.capacity - m.text.size()) why += " freeboard";
   if (std::strcmp(s.c_str(), m.text.c_str()) != 0) why += " text '" + std::string(s.c_str()) + "' vs '" + m.text + "'";
   if (s.is_null() != (m.text.empty() ? 1 : 0)) why += " is_null";
   if (!m.text.empty() && s.c_str()[s.length()] != '\0') why += " terminator";
@@ -98,7 +99,8 @@ inline std::string Mismatch(AString const& s, StringModel const& m) {
   // give NUL (even after a write out of range).
   unsigned int const n = s.length();
   bool const held = !m.text.empty();
-  if (s.c_str(n) != s.c_str() + n || s.c_str(n + 1) != &AString::empty_text || s(AString::npos) != &AString::empty_text ||
+  if (s.p_str() != s.c_str() || s() != s.c_str() || s.p_str(n) != s.c_str() + n || s.c_str(n) != s.c_str() + n ||
+      s.c_str(n + 1) != &AString::empty_text || s(AString::npos) != &AString::empty_text ||
       s.valid_index(n) != held || s.valid_index(n + 1) != 0 || s.valid_element(n) != 0 ||
       s.valid_element(n - held) != held || s[n] != '\0' || s[-1] != '\0') {
     why += " positions";

@@ -81,9 +81,6 @@ TEST(StringStorage, NumbersAndOperators) {
     EXPECT_EQ(row.value.reserve(), StringModel::Rule(static_cast<unsigned int>(row.text.size()))) << row.text;
   }
   EXPECT_EQ(static_cast<CString>(AString("back")), "back");
-  AString empty;
-  EXPECT_EQ(empty.p_str(), &AString::empty_text);
-  EXPECT_EQ(AString("abc").freeboard() + empty.freeboard(), 13u);
 }
 
 TEST(StringStorage, ScratchBufferIsPerThread) {
