@@ -1,5 +1,3 @@
-#include <cstdio>
-#include <cstring>
 #include <ios>
 #include <random>
 #include <sstream>
@@ -18,7 +16,6 @@ namespace {
 using brindle::testing::Mismatch;
 using brindle::testing::StringModel;
 
-constexpr unsigned int npos = AString::npos;
 using State = std::ios_base::iostate;
 constexpr State kEof = std::ios_base::eofbit;
 constexpr State kFail = std::ios_base::failbit;
