@@ -173,7 +173,8 @@ inline std::string CompareReads(ReadPlan const& plan) {
       return std::to_string(length) + " to " + std::to_string(ReadPosition(in)) + " state " +
              std::to_string(in.rdstate()) + (threw ? " threw" : "");
     };
-    std::string const got = outcome(ours, text.length(), ours_threw), want = outcome(theirs, expected.size(), theirs_threw);
+    std::string const got = outcome(ours, text.length(), ours_threw);
+    std::string const want = outcome(theirs, expected.size(), theirs_threw);
     if (expected != text.c_str() || got != want) return "read " + std::to_string(step) + ": " + got + ", not " + want;
     if (!ours_threw && (text.reserve() != AString(text.c_str()).reserve() || (text.length() == 0) != text.is_null())) {
       return "read " + std::to_string(step) + ": capacity " + std::to_string(text.reserve());

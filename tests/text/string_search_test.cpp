@@ -52,8 +52,8 @@ TEST(StringSearch, AgreesWithStdString) {
     return s;
   };
   auto position = [&](std::size_t length) -> unsigned int {
-    unsigned int const kind = pick(5);
-    return kind == 0 ? npos : kind == 1 ? static_cast<unsigned int>(length) : pick(static_cast<unsigned int>(length) + 2);
+    unsigned int const n = static_cast<unsigned int>(length), kind = pick(5);
+    return kind == 0 ? npos : kind == 1 ? n : pick(n + 2);
   };
   auto u = [](std::size_t i) { return static_cast<unsigned int>(i); };  // std::string::npos becomes npos
   auto order = [](std::string const& a, std::string const& b) { return a < b ? -1 : a == b ? 0 : 1; };
