@@ -25,8 +25,9 @@ TEST(TextServices, ConversionsAndBufferRules) {
   std::string const program = std::filesystem::read_symlink("/proc/self/exe").string();
   char buffer[4096];
   // Too small: size - 1 characters and a NUL, and the size as the result.
+  std::memset(buffer, '#', sizeof buffer);
   EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, 5), 5u);
-  EXPECT_EQ(std::string(buffer), program.substr(0, 4));
+  EXPECT_EQ(std::string(buffer, 6), program.substr(0, 4) + '\0' + '#');  // nothing written past the size
   EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(program.size())), program.size());
   EXPECT_EQ(GetModuleFileNameA(nullptr, buffer, 0), 0u);
   void* self = dlopen(nullptr, RTLD_LAZY);  // the main program's own handle

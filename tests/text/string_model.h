@@ -40,11 +40,8 @@ struct StringModel {
     capacity = 0;
   }
 
-  void Assign(char c, unsigned int n) {
-    if (c == '\0' || n == 0) return Clear();
-    text.assign(n, c);
-    capacity = Rule(n);
-  }
+  // What a run of n copies of c adds: nothing for a NUL.
+  static std::string Run(char c, unsigned int n) { return c == '\0' ? std::string() : std::string(n, c); }
 
   void Assign(std::string const& taken) {
     if (taken.empty()) return Clear();
@@ -52,25 +49,12 @@ struct StringModel {
     capacity = Rule(static_cast<unsigned int>(taken.size()));
   }
 
-  void Append(char c, unsigned int n) {
-    if (text.empty()) return Assign(c, n);
-    if (c == '\0' || n == 0) return;
-    Grow(n);
-    text.append(n, c);
-  }
-
   void Append(std::string const& taken) {
     if (text.empty()) return Assign(taken);
     if (taken.empty()) return;
-    Grow(static_cast<unsigned int>(taken.size()));
+    unsigned int const total = static_cast<unsigned int>(text.size() + taken.size());
+    if (total >= capacity) capacity = Rule(total);
     text += taken;
-  }
-
-  void Prepend(char c, unsigned int n) {
-    if (text.empty()) return Assign(c, n);
-    if (c == '\0' || n == 0) return;
-    text.insert(0, n, c);
-    capacity = Rule(static_cast<unsigned int>(text.size()));
   }
 
   void Prepend(std::string const& taken) {
@@ -99,12 +83,6 @@ struct StringModel {
     if (k == text.size()) return Clear();
     text.erase(pos, k);
   }
-
- private:
-  void Grow(unsigned int k) {
-    unsigned int total = static_cast<unsigned int>(text.size()) + k;
-    if (total >= capacity) capacity = Rule(total);
-  }
 };
 
 // Empty string when the AString and the model agree, else what differs.
@@ -112,10 +90,21 @@ inline std::string Mismatch(AString const& s, StringModel const& m) {
   std::string why;
   if (s.length() != m.text.size()) why += " length " + std::to_string(s.length()) + " vs " + std::to_string(m.text.size());
   if (s.reserve() != m.capacity) why += " capacity " + std::to_string(s.reserve()) + " vs " + std::to_string(m.capacity);
+  if (s.freeboard() != m.capacity - m.text.size()) why += " freeboard";
   if (std::strcmp(s.c_str(), m.text.c_str()) != 0) why += " text '" + std::string(s.c_str()) + "' vs '" + m.text + "'";
   if (s.is_null() != (m.text.empty() ? 1 : 0)) why += " is_null";
   if (!m.text.empty() && s.c_str()[s.length()] != '\0') why += " terminator";
   if (m.text.empty() && s.c_str() != &AString::empty_text) why += " empty text pointer";
+  // Positions reach up to the terminator; past it, the empty text, and reads
+  // give NUL (even after a write out of range).
+  unsigned int const n = s.length();
+  bool const held = !m.text.empty();
+  if (s.p_str() != s.c_str() || s() != s.c_str() || s.p_str(n) != s.c_str() + n || s.c_str(n) != s.c_str() + n ||
+      s.c_str(n + 1) != &AString::empty_text || s(AString::npos) != &AString::empty_text ||
+      s.valid_index(n) != held || s.valid_index(n + 1) != 0 || s.valid_element(n) != 0 ||
+      s.valid_element(n - held) != held || s[n] != '\0' || s[-1] != '\0') {
+    why += " positions";
+  }
   return why;
 }
 
@@ -167,20 +156,18 @@ inline int Step(AString& s, StringModel& m, OpSource& in) {
   unsigned int const at = in.Position(s.length());
   char const c = static_cast<char>(in.Byte() % 8 == 0 ? 0 : 'A' + in.Byte() % 26);
   switch (op & 0x0F) {
-    case 0: s.assign(c, len % 300); m.Assign(c, len % 300); break;
+    case 0: s.assign(c, len % 300); m.Assign(StringModel::Run(c, len % 300)); break;
     case 1: s.assign(p, pos, len); m.Assign(StringModel::Take(p_model, pos, len)); break;
-    case 2: s.append(c, len % 300); m.Append(c, len % 300); break;
+    case 2: s.append(c, len % 300); m.Append(StringModel::Run(c, len % 300)); break;
     case 3: s.append(p, pos, len); m.Append(StringModel::Take(p_model, pos, len)); break;
-    case 4: s.prepend(c, len % 300); m.Prepend(c, len % 300); break;
+    case 4: s.prepend(c, len % 300); m.Prepend(StringModel::Run(c, len % 300)); break;
     case 5: s.prepend(p, pos, len); m.Prepend(StringModel::Take(p_model, pos, len)); break;
-    case 6:
-      if (self) {
-        s.insert(at, s, pos, len);
-      } else {
-        s.insert(at, AString(text.c_str()), pos, len);
-      }
+    case 6: {
+      AString const other(text.c_str());
+      s.insert(at, self ? s : other, pos, len);
       m.Insert(at, text, pos, len);
       break;
+    }
     case 7: s.remove(at, len); m.Remove(at, len); break;
     case 8: {  // copies are sized by their own length
       AString copy(s);
@@ -190,10 +177,7 @@ inline int Step(AString& s, StringModel& m, OpSource& in) {
     }
     case 9: s.clear(); m.Clear(); break;
     case 10: s += p; m.Append(StringModel::Take(p_model, 0, AString::npos)); break;
-    case 11:
-      AString::initial_capacity(pos);
-      AString::resize_increment(len * 4);
-      break;
+    case 11: AString::initial_capacity(pos); AString::resize_increment(len * 4); break;
     case 12: {  // a number is appended as its default text
       int const number = static_cast<int>(in.Byte() << 8 | in.Byte()) - 30000;
       s << number;

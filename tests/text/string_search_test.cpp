@@ -1,12 +1,14 @@
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "brindle/astring.h"
 #include "tests/text/string_model.h"
+#include "text/text_kernels.h"
 
 namespace {
 
@@ -37,74 +39,11 @@ TEST(StringSearch, NullEmptyAndCheckValues) {
   EXPECT_STREQ(text.c_str(), "xRzR");
 }
 
-// --- Differential test against the rules, written out plainly -----------------
-
-struct Rules {
-  std::string t;  // the string's text
-
-  static constexpr unsigned int kNone = npos;
-
-  unsigned int Find(char c, unsigned int s) const {
-    if (c == '\0') return kNone;
-    for (std::size_t i = s; i < t.size(); ++i) {
-      if (t[i] == c) return static_cast<unsigned int>(i);
-    }
-    return kNone;
-  }
-  unsigned int Find(std::string const& p, unsigned int s) const {
-    std::size_t n = p.size();
-    if (n == 0 || t.empty() || std::uint64_t{s} + n > t.size()) return kNone;
-    for (std::size_t i = s; i + n <= t.size(); ++i) {
-      if (t.compare(i, n, p) == 0) return static_cast<unsigned int>(i);
-    }
-    return kNone;
-  }
-  unsigned int Rfind(char c, unsigned int s) const {
-    if (c == '\0' || t.empty()) return kNone;
-    for (std::size_t i = std::min<std::size_t>(s, t.size() - 1) + 1; i-- > 0;) {
-      if (t[i] == c) return static_cast<unsigned int>(i);
-    }
-    return kNone;
-  }
-  unsigned int Rfind(std::string const& p, unsigned int s) const {
-    std::size_t n = p.size();
-    if (n == 0 || t.size() < n) return kNone;
-    std::size_t i = std::min({std::size_t{s}, t.size() - 1, t.size() - n});
-    for (++i; i-- > 0;) {
-      if (t[i] == p[0] && t.compare(i, n, p) == 0) return static_cast<unsigned int>(i);
-    }
-    return kNone;
-  }
-  unsigned int FirstOf(std::string const& set, unsigned int s, bool in) const {
-    if (t.empty() || s >= t.size()) return kNone;
-    for (std::size_t i = s; i < t.size(); ++i) {
-      if ((set.find(t[i]) != std::string::npos) == in) return static_cast<unsigned int>(i);
-    }
-    return kNone;
-  }
-  unsigned int LastOf(std::string const& set, unsigned int b, bool in) const {
-    std::size_t m = std::min<std::size_t>(t.size(), b);
-    for (std::size_t i = m; i-- > 0;) {
-      if ((set.find(t[i]) != std::string::npos) == in) return static_cast<unsigned int>(i);
-    }
-    return kNone;
-  }
-  int Replace(std::string const& p, std::string const& r, unsigned int k) {
-    if (p.empty() || k == 0) return 0;
-    unsigned int q = 0;
-    unsigned int made = 0;
-    while (true) {
-      unsigned int f = Find(p, q);
-      if (f == kNone) break;
-      t.replace(f, p.size(), r);
-      q = f + static_cast<unsigned int>(r.size());
-      if (++made == k) break;
-    }
-    return static_cast<int>(made);
-  }
-};
-
-TEST(StringSearch, AgreesWithTheRules) {
+// Random texts over small alphabets (so that searches hit), searched and
+// edited by the library and by std::string side by side. The library's rules
+// differ from std::string's only where the guards below say: a NUL or an
+// empty pattern is never found, and a last-of bound is exclusive.
+TEST(StringSearch, AgreesWithStdString) {
   std::mt19937 rng(20261206);
   auto pick = [&](unsigned int n) { return static_cast<unsigned int>(rng() % n); };
   auto text = [&](unsigned int max_length, int alphabet) {
@@ -113,55 +52,83 @@ TEST(StringSearch, AgreesWithTheRules) {
     return s;
   };
   auto position = [&](std::size_t length) -> unsigned int {
-    switch (pick(5)) {
-      case 0: return npos;
-      case 1: return static_cast<unsigned int>(length);
-      default: return pick(static_cast<unsigned int>(length) + 2);
-    }
+    unsigned int const n = static_cast<unsigned int>(length), kind = pick(5);
+    return kind == 0 ? npos : kind == 1 ? n : pick(n + 2);
   };
+  auto u = [](std::size_t i) { return static_cast<unsigned int>(i); };  // std::string::npos becomes npos
+  auto order = [](std::string const& a, std::string const& b) { return a < b ? -1 : a == b ? 0 : 1; };
   for (int trial = 0; trial < 5000; ++trial) {
     int alphabet = 2 + static_cast<int>(pick(4));
-    Rules rules{text(pick(4) == 0 ? 300 : 40, alphabet)};
-    AString s(rules.t.c_str());
-    std::string p = text(4, alphabet);
-    std::string set = text(5, alphabet);
-    char c = p.empty() ? 'a' : p[0];
-    unsigned int at = position(rules.t.size());
-    SCOPED_TRACE(::testing::Message() << "'" << rules.t << "' '" << p << "' '" << set << "' at " << at);
+    std::string t = text(pick(4) == 0 ? 300 : 40, alphabet);
+    AString s(t.c_str());
+    std::string const p = text(4, alphabet), set = text(5, alphabet);
+    char const c = p.empty() ? 'a' : p[0];
+    unsigned int const at = position(t.size());
+    SCOPED_TRACE(::testing::Message() << "'" << t << "' '" << p << "' '" << set << "' at " << at);
 
-    ASSERT_EQ(s.find(c, at), rules.Find(c, at));
-    ASSERT_EQ(s.find(p.c_str(), at), rules.Find(p, at));
-    ASSERT_EQ(s.rfind(c, at), rules.Rfind(c, at));
-    ASSERT_EQ(s.rfind(p.c_str(), at), rules.Rfind(p, at));
-    AString set_string(set.c_str());
-    ASSERT_EQ(s.find_first_of(set_string, at), rules.FirstOf(set, at, true));
-    ASSERT_EQ(s.find_first_not_of(set_string, at), rules.FirstOf(set, at, false));
-    ASSERT_EQ(s.find_last_of(set_string, at), rules.LastOf(set, at, true));
-    ASSERT_EQ(s.find_last_not_of(set_string, at), rules.LastOf(set, at, false));
-    int order = rules.t.compare(p) < 0 ? -1 : (rules.t == p ? 0 : 1);
-    ASSERT_EQ(s.compare(p.c_str()), order);
-    unsigned int from = position(set.size()), count = pick(3) == 0 ? npos : pick(6);
-    std::string part = StringModel::Take(set.c_str(), from, count);
-    order = rules.t.compare(part) < 0 ? -1 : (rules.t == part ? 0 : 1);
-    ASSERT_EQ(s.compare(set.c_str(), from, count), order);
+    ASSERT_EQ(s.find(c, at), u(t.find(c, at)));
+    ASSERT_EQ(s.find(p.c_str(), at), p.empty() ? npos : u(t.find(p, at)));
+    ASSERT_EQ(s.rfind(c, at), u(t.rfind(c, at)));
+    ASSERT_EQ(s.rfind(p.c_str(), at), p.empty() ? npos : u(t.rfind(p, at)));
+    AString const set_string(set.c_str());
+    ASSERT_EQ(s.find_first_of(set_string, at), u(t.find_first_of(set, at)));
+    ASSERT_EQ(s.find_first_not_of(set_string, at), u(t.find_first_not_of(set, at)));
+    ASSERT_EQ(s.find_last_of(set_string, at), at == 0 ? npos : u(t.find_last_of(set, at - 1)));
+    ASSERT_EQ(s.find_last_not_of(set_string, at), at == 0 ? npos : u(t.find_last_not_of(set, at - 1)));
+    ASSERT_EQ(s.compare(p.c_str()), order(t, p));
+    unsigned int const from = position(set.size()), count = pick(3) == 0 ? npos : pick(6);
+    ASSERT_EQ(s.compare(set.c_str(), from, count), order(t, StringModel::Take(set.c_str(), from, count)));
+    // A run copied out: terminated, and nothing written past it.
+    std::string out(t.size() + 2, '#');
+    unsigned int const copied = s.copy(out.data(), count, at);
+    ASSERT_EQ(out.substr(0, copied + 2), StringModel::Take(t.c_str(), at, count) + '\0' + '#');
     // A run replaced: removed, then the selected part of the other inserted.
-    unsigned int taken = pick(3) == 0 ? npos : pick(6);
+    unsigned int const taken = pick(3) == 0 ? npos : pick(6);
     AString edited(s);
-    edited.replace(at, count, AString(set.c_str()), from, taken);
-    std::string expected = rules.t;
-    std::size_t cut = std::min<std::size_t>(at, expected.size());
+    edited.replace(at, count, set_string, from, taken);
+    std::string expected = t;
+    std::size_t const cut = std::min<std::size_t>(at, expected.size());
     expected.erase(cut, count).insert(cut, StringModel::Take(set.c_str(), from, taken));
     ASSERT_EQ(std::string(edited.c_str()), expected);
 
-    std::string r = text(5, alphabet);
-    unsigned int limit = pick(3) == 0 ? npos : pick(5);
-    unsigned int capacity = s.reserve();
-    int made = s.replace(AString(p.c_str()), AString(r.c_str()), limit);
-    ASSERT_EQ(made, rules.Replace(p, r, limit));
-    ASSERT_STREQ(s.c_str(), rules.t.c_str());
-    unsigned int length = static_cast<unsigned int>(rules.t.size());
-    ASSERT_EQ(s.reserve(), made == 0 ? capacity : StringModel::Rule(length));
+    // Every match replaced, left to right, up to the limit.
+    std::string const r = text(5, alphabet);
+    unsigned int const limit = pick(3) == 0 ? npos : pick(5);
+    unsigned int const capacity = s.reserve();
+    unsigned int made = 0;
+    for (std::size_t f = t.find(p); !p.empty() && made < limit && f != std::string::npos; f = t.find(p, f)) {
+      t.replace(f, p.size(), r);
+      f += r.size();
+      ++made;
+    }
+    ASSERT_EQ(s.replace(AString(p.c_str()), AString(r.c_str()), limit), static_cast<int>(made));
+    ASSERT_STREQ(s.c_str(), t.c_str());
+    ASSERT_EQ(s.reserve(), made == 0 ? capacity : StringModel::Rule(u(t.size())));
   }
+}
+
+// The fast kernels against their plain definitions (whose check values the
+// string's own are) at random lengths 0 to 4096 and every start alignment.
+// This program compiles the kernels itself, so every form is checked
+// whichever one this processor would pick.
+TEST(TextKernels, FastFormsAgreeWithTheDefinitions) {
+  using namespace brindle::detail;
+  std::mt19937 rng(1206);
+  std::vector<unsigned char> buffer(4096 + 64);
+  for (auto& b : buffer) b = static_cast<unsigned char>(rng());
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::size_t n = trial < 300 ? static_cast<std::size_t>(trial) : rng() % 4097;
+    unsigned char const* p = buffer.data() + trial % 64;
+    std::uint16_t const crc = Crc16Plain(p, n);
+    ASSERT_EQ(Crc16Slicing(p, n), crc) << n;
+    ASSERT_EQ(HaveClmul() ? Crc16Clmul(p, n) : crc, crc) << n;
+    ASSERT_EQ(Crc16(p, n), crc) << n;
+    ASSERT_EQ(HashFast(p, n), HashPlain(p, n)) << n;
+  }
+  std::string all;
+  for (int b = 0; b < 256; b += 3) all += static_cast<char>(b);
+  ByteSet set(all.data(), all.size());
+  for (int b = 0; b < 256; ++b) ASSERT_EQ(set.Has(static_cast<unsigned char>(b)), b % 3 == 0) << b;
 }
 
 }  // namespace

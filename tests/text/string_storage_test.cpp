@@ -1,6 +1,6 @@
-#include <cstdio>
-#include <cstring>
+#include <ios>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -8,6 +8,7 @@
 
 #include "brindle/astring.h"
 #include "tests/portable.h"
+#include "tests/text/stream_reference.h"
 #include "tests/text/string_model.h"
 
 namespace {
@@ -15,7 +16,10 @@ namespace {
 using brindle::testing::Mismatch;
 using brindle::testing::StringModel;
 
-constexpr unsigned int npos = AString::npos;
+using State = std::ios_base::iostate;
+constexpr State kEof = std::ios_base::eofbit;
+constexpr State kFail = std::ios_base::failbit;
+constexpr State kBad = std::ios_base::badbit;
 
 // Restores the load-time growth settings after each test that changes them.
 class GrowthSettings : public ::testing::Test {
@@ -55,8 +59,8 @@ TEST_F(GrowthSettings, AgreesWithTheModel) {
 }
 
 // Numbers in their default and given formats at any length (the whole text
-// is taken), operators, and positions out of range, which reach nothing.
-TEST(StringStorage, NumbersOperatorsAndPositions) {
+// is taken), and the operators.
+TEST(StringStorage, NumbersAndOperators) {
   struct Row {
     AString value;
     std::string text;
@@ -74,39 +78,74 @@ TEST(StringStorage, NumbersOperatorsAndPositions) {
     EXPECT_EQ(row.value.reserve(), StringModel::Rule(static_cast<unsigned int>(row.text.size()))) << row.text;
   }
   EXPECT_EQ(static_cast<CString>(AString("back")), "back");
-  AString s("abc");
-  AString const& c = s;
-  EXPECT_EQ(s.c_str(3), s.c_str() + 3);
-  EXPECT_EQ(s.c_str(4), &AString::empty_text);
-  EXPECT_EQ(s(npos), &AString::empty_text);
-  EXPECT_EQ(c[-1], '\0');
-  EXPECT_EQ(s.valid_element(3) + s.valid_index(3) * 2 + s.valid_index(4) * 4, 2);
-  s[3] = 'x';  // the terminator's position
-  s.put_at(3, 'x');
-  EXPECT_EQ(c[99u], '\0');  // the spare character reads as NUL again
-  EXPECT_STREQ(s.c_str(), "abc");
-  AString empty;
-  empty[0] = 'x';
-  empty.put_at(0, 'x');
-  EXPECT_EQ(AString::empty_text, '\0');
-  EXPECT_EQ(empty.p_str(), &AString::empty_text);
-  EXPECT_EQ(AString("abc").freeboard() + empty.freeboard(), 13u);
 }
 
 TEST(StringStorage, ScratchBufferIsPerThread) {
   if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
   // Numbers are formatted through the scratch buffer; two threads at once
   // must each get their own text.
-  auto work = [](int seed, bool* ok) {
-    for (int i = 0; i < 2000; ++i) {
-      *ok = *ok && std::to_string(seed * 100000 + i) == AString(seed * 100000 + i).c_str();
+  bool ok[2] = {true, true};
+  auto work = [&ok](int seed) {
+    for (int i = seed * 100000; i < seed * 100000 + 2000; ++i) {
+      ok[seed - 1] = ok[seed - 1] && std::to_string(i) == AString(i).c_str();
     }
   };
-  bool ok1 = true, ok2 = true;
-  std::thread t1(work, 1, &ok1), t2(work, 2, &ok2);
-  t1.join();
-  t2.join();
-  EXPECT_TRUE(ok1 && ok2);
+  std::thread other(work, 2);
+  work(1);
+  other.join();
+  EXPECT_TRUE(ok[0] && ok[1]);
+}
+
+// A stream that is not good, and a token's field width.
+TEST(StringStream, StreamStatesAndWidth) {
+  for (State state : {kEof, kFail, kBad, kEof | kFail}) {
+    std::istringstream bad("text\nmore");
+    bad.setstate(state);
+    AString line("left over"), token("left over");
+    line.read_line(bad);
+    token.read_token(bad);
+    EXPECT_EQ(bad.rdstate(), state);
+    EXPECT_EQ(brindle::testing::ReadPosition(bad), 0u);
+    EXPECT_EQ(line.is_null() + token.is_null(), 2);
+  }
+  std::istringstream spaced(" word");  // the width is left at 0 whatever it was
+  spaced.width(7);
+  AString().read_token(spaced);
+  EXPECT_EQ(spaced.width(), 0);
+}
+
+// Random texts of short and piece-sized runs, read to the end by the library
+// and by the reference side by side, through small get areas, none, or the
+// whole text at once; with growth settings changed, buffers that throw and
+// exception masks that turn states into exceptions.
+TEST_F(GrowthSettings, StreamReadsMatchPiecewiseReading) {
+  std::mt19937 rng(20240605);
+  char const alphabet[] = {'a', 'b', ' ', '\n', ';', '\t', '\0', '\xE9', '\r'};
+  State const masks[] = {kBad, kEof, kFail, kBad | kEof | kFail};
+  for (int trial = 0; trial < 1200; ++trial) {
+    brindle::testing::ReadPlan plan;
+    for (int runs = static_cast<int>(rng() % 8); runs > 0; --runs) {
+      std::size_t n = rng() % 4 == 0 ? 1020 + rng() % 1030 : rng() % 12;
+      char c = alphabet[rng() % sizeof alphabet];
+      bool solid = rng() % 2 == 0;
+      for (std::size_t i = 0; i < n; ++i) plan.input += solid ? c : alphabet[rng() % sizeof alphabet];
+    }
+    if (trial % 10 == 0) plan.input = std::string(1023 * (1 + rng() % 2), 'k');  // whole pieces to the end
+    plan.reader = rng() % 6;
+    plan.delim = alphabet[rng() % sizeof alphabet];
+    plan.chunk = rng() % 8 == 0 ? 0 : rng() % 8 == 0 ? 4096 : 1 + rng() % 50;
+    plan.skipws = rng() % 4 != 0;
+    if (trial % 3 == 0) {
+      plan.throw_at = rng() % 2 == 0 ? std::string::npos : rng() % (plan.input.size() + 2);
+      plan.exceptions = masks[rng() % 4];
+    }
+    AString::initial_capacity(trial % 3 == 1 ? 16 : 8 + rng() % 60);
+    // Increments of 2^k and 2^k - 1 as well as any: a power of two takes a shortcut.
+    unsigned int const power = 16u << rng() % 4;
+    AString::resize_increment(trial % 3 == 1 ? 32 : trial % 3 == 2 ? power - rng() % 2 : 16 + rng() % 113);
+    ASSERT_EQ(brindle::testing::CompareReads(plan), "")
+        << "trial " << trial << " reader " << plan.reader << " delim " << int(plan.delim) << " chunk " << plan.chunk;
+  }
 }
 
 }  // namespace
