@@ -69,37 +69,6 @@ void ExpectServedBy(std::string const& endpoint, unsigned long process) {
   EXPECT_EQ(ProbeLength(caller.handle, "across"), 6u);
 }
 
-TEST(Rpcrt4Endpoints, ClientLifecycleAndFailuresByStatus) {
-  Caller caller;
-  ASSERT_EQ(caller.client.start(), 0u);
-  EXPECT_EQ(caller.client.getStatusString(), Record("Rpc client started successfully", 0, 185, ".\\rpcclient"));
-  void* bound = caller.handle;
-  EXPECT_EQ(EndpointOf(bound), "") << "no endpoint until the mapper is asked";
-  EXPECT_EQ(caller.client.start(), 0u);  // bound already: only recorded, the handle kept
-  EXPECT_EQ(caller.client.getStatusString(), Record("ARpcClient::start(", 0, 136, ".\\rpcclient"));
-  EXPECT_EQ(caller.handle, bound);
-  EXPECT_EQ(caller.client.stop() + caller.client.stop(), 0u);
-  EXPECT_EQ(caller.handle, nullptr);
-  EXPECT_EQ(caller.client.getStatusString(), Record("ARpcClient::stop", 0, 236, ".\\rpcclient"));
-
-  Caller malformed(nullptr, "ncalrpc", "not-a-uuid");
-  EXPECT_EQ(malformed.client.start(), static_cast<unsigned int>(RPC_S_INVALID_STRING_UUID));
-  EXPECT_EQ(malformed.handle, nullptr);
-  EXPECT_EQ(malformed.client.stop(), 0u);  // never bound: nothing to release
-
-  // Windows refuses a binding to an unknown protocol sequence; Wine makes it
-  // and would refuse its first call. The server's start refuses on both.
-  Caller bogus(nullptr, "ncacn_bogus");
-  unsigned int const client_status = bogus.client.start();
-  EXPECT_EQ(client_status == 0, bogus.handle != nullptr);
-  ARpcServer server(U("ncacn_bogus"), s_Probe_v1_0_s_ifspec, 0, 1, nullptr, 1, 8, nullptr);
-  unsigned int const status = server.start();
-  EXPECT_TRUE(status == RPC_S_PROTSEQ_NOT_SUPPORTED || status == RPC_S_INVALID_RPC_PROTSEQ) << status;
-  EXPECT_TRUE(client_status == 0 || client_status == status) << client_status;
-  EXPECT_EQ(server.getStatusString(), Record("Error calling RpcServerUseProtseq", status, 123, ".\\rpcserver"));
-  EXPECT_FALSE(ListeningHere(false));
-}
-
 // A server in rpcrt4_probe_server, in either listening mode, is found through
 // the mapper and at its endpoint named outright until it stops; a stop with
 // nothing to undo answers by status rather than ending the process.
@@ -134,11 +103,25 @@ TEST(Rpcrt4TwoProcesses, ServedUntilStoppedInBothListeningModes) {
   }
 }
 
-// A server in this process, in either listening mode: served here once
+// What the runtime refuses, by status: a malformed object UUID, and an
+// unknown protocol sequence (Windows refuses its binding; Wine makes it and
+// would refuse its first call; a server's start refuses on both). Then a
+// server in this process, in either listening mode: served here once
 // started, started twice (the runtime listening already) and stopped; a
 // worker-thread server restarted and destroyed while serving, and stopped
 // right after a start without the stop being lost.
-TEST(Rpcrt4InProcess, ServerLifecycleInBothListeningModes) {
+TEST(Rpcrt4InProcess, RefusalsAndServerLifecycleInBothListeningModes) {
+  {
+    Caller malformed(nullptr, "ncalrpc", "not-a-uuid"), bogus(nullptr, "ncacn_bogus");
+    EXPECT_EQ(malformed.client.start(), static_cast<unsigned int>(RPC_S_INVALID_STRING_UUID));
+    EXPECT_TRUE(malformed.handle == nullptr && malformed.client.stop() == 0u);  // never bound: nothing to release
+    unsigned int const client_status = bogus.client.start();
+    ARpcServer refused(U("ncacn_bogus"), s_Probe_v1_0_s_ifspec, 0, 1, nullptr, 1, 8, nullptr);
+    unsigned int const status = refused.start();
+    EXPECT_TRUE(status == RPC_S_PROTSEQ_NOT_SUPPORTED || status == RPC_S_INVALID_RPC_PROTSEQ) << status;
+    EXPECT_TRUE((client_status == 0) == (bogus.handle != nullptr) && (client_status == 0 || client_status == status));
+    EXPECT_EQ(refused.getStatusString(), Record("Error calling RpcServerUseProtseq", status, 123, ".\\rpcserver"));
+  }
   if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
   std::string const started_twice =
       Record("RPC server started successfully", RPC_S_ALREADY_LISTENING, 190, ".\\rpcserver");
