@@ -30,10 +30,9 @@ bool_t run_1_svc(u_int* milliseconds, u_int* begun, svc_req*) {
   return TRUE;
 }
 
-bool_t who_1_svc(void*, identity* caller, svc_req* request) {
+bool_t who_1_svc(void*, int* pid, svc_req* request) {
   ucred verified{};
-  int known = SVC_CONTROL(request->rq_xprt, BRINDLE_SVCGET_PEERCRED, &verified);
-  *caller = {known, verified.uid, verified.gid, verified.pid};
+  *pid = SVC_CONTROL(request->rq_xprt, BRINDLE_SVCGET_PEERCRED, &verified) ? verified.pid : 0;
   return TRUE;
 }
 

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <thread>
@@ -48,9 +49,7 @@ bool RpcbindListens() {
 
 // A program number of this test process's own, so that test runs side by
 // side never meet in the mapper.
-rpcprog_t TestProgram(unsigned int index) {
-  return 0x2B000000u | ((static_cast<unsigned int>(getpid()) & 0xFFFFFu) << 2) | (index & 3u);
-}
+rpcprog_t TestProgram(unsigned int index) { return 0x2B000000u | ((getpid() & 0xFFFFFu) << 2) | (index & 3u); }
 
 // An environment variable, set for one scope and the processes started in it.
 struct ScopedVariable {
@@ -67,14 +66,13 @@ std::unique_ptr<ChildProcess> StartServer(char const* protseq, rpcprog_t program
   return server;
 }
 
-// A loopback socket bound to a free port (listening, for a stream), and that port.
-int BoundSocket(int type, std::string* port) {
-  int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+// A loopback datagram socket bound to a free port, and that port.
+int BoundSocket(std::string* port) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t length = sizeof address;
   bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  if (type == SOCK_STREAM) listen(fd, 4);
   *port = std::to_string(ntohs(address.sin_port));
   return fd;
 }
@@ -114,35 +112,39 @@ Address ServerOf(CLIENT* client) {
 }
 std::string PathOf(Address const& server) { return reinterpret_cast<sockaddr_un const*>(&server.first)->sun_path; }
 
-int RawSocket(Address const& server, bool udp) {
-  int fd = socket(server.first.ss_family, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
-  EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr const*>(&server.first), server.second), 0);
-  return fd;
-}
-
-// Sends a call of RUN with AUTH_NONE: a datagram, or a marked record.
-void SendRun(int fd, bool udp, std::uint32_t xid, std::uint32_t rpc_version, rpcprog_t program, u_int ms) {
-  std::uint32_t words[] = {htonl(0x80000000u | 44), htonl(xid), 0, htonl(rpc_version), htonl(program), htonl(PROBE_VERS),
-                           htonl(RUN), 0, 0, 0, 0, htonl(ms)};
-  send(fd, words + udp, sizeof words - 4 * udp, MSG_NOSIGNAL);
-}
-
-// The words of the next reply (its mark left out), or none within `ms`.
-Words Reply(int fd, bool udp, int ms) {
-  pollfd p{fd, POLLIN, 0};
-  std::uint32_t buffer[64];
-  ssize_t n = poll(&p, 1, ms) == 1 ? recv(fd, buffer, sizeof buffer, 0) : 0;
-  Words words;
-  for (ssize_t i = udp ? 0 : 1; i < n / 4; ++i) words.push_back(ntohl(buffer[i]));
-  return words;
-}
-
-// Whether the server closes `fd` within `ms`.
-bool Closed(int fd, int ms) {
-  pollfd p{fd, POLLIN, 0};
-  char byte;
-  return poll(&p, 1, ms) == 1 && recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
-}
+// A peer of the server that writes its records word by word.
+struct Raw {
+  Raw(Address const& server, bool udp)
+      : udp(udp), fd(socket(server.first.ss_family, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0)) {
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr const*>(&server.first), server.second), 0);
+  }
+  ~Raw() { close(fd); }
+  // A datagram, or a record whose mark declares `length` bytes (its own length when 0).
+  void Send(Words words, std::uint32_t length = 0) {
+    words.insert(words.begin(), 0x80000000u | (length != 0 ? length : 4 * static_cast<std::uint32_t>(words.size())));
+    for (std::uint32_t& word : words) word = htonl(word);
+    send(fd, words.data() + udp, 4 * (words.size() - udp), MSG_NOSIGNAL);
+  }
+  void Run(std::uint32_t xid, std::uint32_t rpc_version, rpcprog_t program, u_int ms) {  // with AUTH_NONE
+    Send({xid, CALL, rpc_version, program, PROBE_VERS, RUN, 0, 0, 0, 0, ms});
+  }
+  // The words of the next reply (its mark left out), or none within `ms`.
+  Words Reply(int ms) {
+    pollfd p{fd, POLLIN, 0};
+    std::uint32_t buffer[64];
+    ssize_t n = poll(&p, 1, ms) == 1 ? recv(fd, buffer, sizeof buffer, 0) : 0;
+    Words words;
+    for (ssize_t i = udp ? 0 : 1; i < n / 4; ++i) words.push_back(ntohl(buffer[i]));
+    return words;
+  }
+  bool Closed(int ms) {  // by the server, within `ms`
+    pollfd p{fd, POLLIN, 0};
+    char byte;
+    return poll(&p, 1, ms) == 1 && recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
+  }
+  bool const udp;
+  int const fd;
+};
 
 class RpcTwoProcesses : public ::testing::TestWithParam<char const*> {};
 
@@ -157,35 +159,33 @@ TEST_P(RpcTwoProcesses, ServeAnswerHostilePeersRecoverAndStop) {
   Caller found(protseq, address, nullptr);  // no endpoint: found through rpcbind
   CLIENT* rpc = found.Client(program);
   ASSERT_TRUE(rpc != nullptr && found.Client(program) == rpc);
-  EXPECT_EQ(found.Client(program, EPT_S_NOT_REGISTERED, PROBE_VERS + 1), nullptr);
   EXPECT_TRUE(Echo(rpc, std::string(60000, 'x')) == std::string(60000, 'x'));  // beyond libtirpc's UDP default
-  identity caller{};  // AUTH_SYS is a claim: only the local socket vouches
+  int caller = -1;  // AUTH_SYS is a claim: only the local socket vouches
   EXPECT_EQ(who_1(nullptr, &caller, rpc), RPC_SUCCESS);
-  EXPECT_TRUE(local ? caller.known && caller.pid == getpid() && caller.uid == getuid() && caller.gid == getgid() : !caller.known);
+  EXPECT_EQ(caller, local ? getpid() : 0);
   std::vector<brindle::detail::MapperEntry> mapped;
   brindle::detail::MapperDump({}, &mapped);
   for (auto const& e : mapped) EXPECT_TRUE(e.program != program || local || e.uaddr.rfind("127.0.0.1.", 0) == 0);
 
   std::string path = PathOf(ServerOf(rpc));
-  int raw = RawSocket(ServerOf(rpc), udp);
-  SendRun(raw, udp, 7, 3, program, 0);  // another RPC version: told so, the connection kept
-  EXPECT_EQ(Reply(raw, udp, 2000), (Words{7, REPLY, MSG_DENIED, RPC_MISMATCH, 2, 2}));
-  SendRun(raw, udp, 8, 2, program, 800);
+  Raw raw(ServerOf(rpc), udp);
+  raw.Run(7, 3, program, 0);  // another RPC version: told so, the connection kept
+  EXPECT_EQ(raw.Reply(2000), (Words{7, REPLY, MSG_DENIED, RPC_MISMATCH, 2, 2}));
+  raw.Run(8, 2, program, 800);
   if (udp) {  // a resend while the call runs gets nothing; once it is done, its reply again
     Pause(100);
-    SendRun(raw, udp, 8, 2, program, 800);
-    Words first = Reply(raw, true, 3000);
+    raw.Run(8, 2, program, 800);
+    Words first = raw.Reply(3000);
     ASSERT_EQ(first.size(), 7u);
-    EXPECT_TRUE(Reply(raw, true, 300).empty());
-    SendRun(raw, udp, 8, 2, program, 800);
-    EXPECT_EQ(Reply(raw, true, 2000), first);
-    SendRun(raw, udp, 9, 2, program, 0);
-    EXPECT_EQ(Reply(raw, true, 2000), (Words{9, REPLY, MSG_ACCEPTED, 0, 0, SUCCESS, first[6] + 1})) << "a resend ran";
+    EXPECT_TRUE(raw.Reply(300).empty());
+    raw.Run(8, 2, program, 800);
+    EXPECT_EQ(raw.Reply(2000), first);
+    raw.Run(9, 2, program, 0);
+    EXPECT_EQ(raw.Reply(2000), (Words{9, REPLY, MSG_ACCEPTED, 0, 0, SUCCESS, first[6] + 1})) << "a resend ran";
   } else {  // a client that closes its side after sending still gets its reply
-    shutdown(raw, SHUT_WR);
-    EXPECT_EQ(Reply(raw, false, 3000).size(), 7u);
+    shutdown(raw.fd, SHUT_WR);
+    EXPECT_EQ(raw.Reply(3000).size(), 7u);
   }
-  close(raw);
 
   // Killed and started again: its socket file is swept, and the same client
   // reaches the new server (the call meeting the broken connection may fail).
@@ -207,11 +207,9 @@ TEST_P(RpcTwoProcesses, ServeAnswerHostilePeersRecoverAndStop) {
   Caller late(protseq, address, nullptr);
   EXPECT_EQ(late.Client(program, EPT_S_NOT_REGISTERED), nullptr);
   EXPECT_TRUE(!local || access(path.c_str(), F_OK) != 0) << path;
-  EXPECT_EQ(server->Finish(5000), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(RpcTransports, RpcTwoProcesses, ::testing::Values("ncacn_ip_tcp", "ncadg_ip_udp", "ncalrpc"),
-                         [](auto const& info) { return std::string(info.index == 0 ? "Tcp" : info.index == 1 ? "Udp" : "Local"); });
+INSTANTIATE_TEST_SUITE_P(RpcTransports, RpcTwoProcesses, ::testing::Values("ncacn_ip_tcp", "ncadg_ip_udp", "ncalrpc"));
 
 TEST(RpcServerLimits, HostilePeersAreCutOffWhileCallsGoOn) {
   SKIP_UNLESS_MAPPER_ANSWERS();
@@ -220,25 +218,18 @@ TEST(RpcServerLimits, HostilePeersAreCutOffWhileCallsGoOn) {
   auto server = StartServer("ncacn_ip_tcp", TestProgram(3));
   Caller caller("ncacn_ip_tcp", "127.0.0.1", nullptr);
   CLIENT* rpc = caller.Client(TestProgram(3));
-  ASSERT_NE(rpc, nullptr);
   Address endpoint = ServerOf(rpc);
-  auto partial = [&](std::uint32_t declared, std::size_t sent) {  // a record begun and never finished
-    int fd = RawSocket(endpoint, false);
-    std::uint32_t mark = htonl(0x80000000u | declared);
-    send(fd, &mark, 4, MSG_NOSIGNAL | MSG_MORE);
-    send(fd, std::string(sent, 'x').data(), sent, MSG_NOSIGNAL);
+  std::deque<Raw> peers;
+  for (auto [declared, words] : {std::pair{200000u, 3}, {90000u, 20000}, {90000u, 20000}}) {  // records never finished
+    peers.emplace_back(endpoint, false).Send(Words(words, 0x78787878u), declared);
     Pause(200);
-    return fd;
-  };
-  int too_large = partial(200000, 10), holding = partial(90000, 80000), beyond_all = partial(90000, 80000);
-  EXPECT_TRUE(Closed(too_large, 1000) && Closed(beyond_all, 1000)) << "beyond a record's or all records' limit";
-  std::vector<int> fds = {too_large, beyond_all, holding};
-  for (int i = 0; i < 4; ++i) fds.push_back(RawSocket(endpoint, false));  // silent: the idlest make room
+  }
+  EXPECT_TRUE(peers[0].Closed(1000) && peers[2].Closed(1000)) << "beyond a record's or all records' limit";
+  for (int i = 0; i < 4; ++i) peers.emplace_back(endpoint, false);  // silent: the idlest make room
   // The third and fourth silent ones push out the two idlest: this client's connection, then the half record.
-  EXPECT_TRUE(Closed(holding, 2000) && !Closed(fds.back(), 0)) << "not the idlest closed to make room for the newest";
+  EXPECT_TRUE(peers[1].Closed(2000) && !peers.back().Closed(0)) << "not the idlest closed to make room for the newest";
   EXPECT_EQ(Echo(rpc, "still served"), "still served");
-  for (int fd : fds) EXPECT_TRUE(Closed(fd, 6000)) << "an idle connection stayed";
-  for (int fd : fds) close(fd);
+  for (Raw& peer : peers) EXPECT_TRUE(peer.Closed(6000)) << "an idle connection stayed";
 }
 
 std::atomic<int> begun{0}, done{0}, late_runs{0};  // late: RUN, sent only where the server closed first
@@ -265,13 +256,13 @@ TEST(RpcServerLifecycle, ServersSharingAnInterfaceStopAndOutliveTheirCalls) {
   Caller caller("ncacn_ip_tcp", "127.0.0.1", nullptr);
   CLIENT* rpc = caller.Client(iface.program);
   Address endpoint = ServerOf(rpc);  // asked now: a call holds its client
-  int idle = RawSocket(endpoint, false);
+  Raw idle(endpoint, false);
   std::thread call([&] { Echo(rpc, "slow"), Echo(rpc, "slow"); });  // the second's reply goes nowhere: the server stops
   for (int i = 0; i < 300 && begun == 0; ++i) Pause(10);
   // While the one thread serves: a third connection evicts the idle one, whose request is read after.
-  int third = RawSocket(endpoint, false);
+  Raw third(endpoint, false);
   Pause(100);
-  SendRun(idle, false, 1, 2, iface.program, 0);
+  idle.Run(1, 2, iface.program, 0);
   for (int i = 0; i < 300 && begun < 2; ++i) Pause(10);
   EXPECT_EQ(tcp->stop(), 0u) << tcp->getStatusString();
   EXPECT_EQ(udp->stop(), 0u) << udp->getStatusString();
@@ -279,15 +270,14 @@ TEST(RpcServerLifecycle, ServersSharingAnInterfaceStopAndOutliveTheirCalls) {
   EXPECT_EQ(done.load(), begun.load()) << "the server was destroyed while its procedure ran";
   EXPECT_EQ(late_runs.load(), 0) << "a request from a connection already closed ran";
   call.join();
-  for (int fd : {idle, third}) close(fd);
 }
 
 // A datagram call is resent after 1 s, then 2 s later..., with one xid; a
-// missing server, and a mapper that refuses or stays silent, fail promptly.
-TEST(RpcClientBinding, ResendsBackOffAndFailuresComePromptly) {
-  std::string port, closed, silent;
-  int fake = BoundSocket(SOCK_DGRAM, &port), listener = BoundSocket(SOCK_STREAM, &silent);
-  close(BoundSocket(SOCK_STREAM, &closed));
+// string binding is judged whole when a client starts; a released handle is
+// refused.
+TEST(RpcClientBinding, ResendsBackOffAndStartJudgesTheWholeBinding) {
+  std::string port;
+  int fake = BoundSocket(&port);
   Caller caller("ncadg_ip_udp", "127.0.0.1", port.c_str());
   CLIENT* rpc = caller.Client(TestProgram(1));
   timeval total = {2, 500000};
@@ -299,45 +289,49 @@ TEST(RpcClientBinding, ResendsBackOffAndFailuresComePromptly) {
   for (char buffer[512]; recv(fake, buffer, sizeof buffer, MSG_DONTWAIT) >= 4;) xids.emplace_back(buffer, 4);
   ASSERT_EQ(xids.size(), 2u) << "sent at 0 s and 1 s; the next resend is due at 3 s";
   EXPECT_EQ(xids[0], xids[1]);
-  Caller("ncacn_ip_tcp", "127.0.0.1", closed.c_str()).Client(TestProgram(1), RPC_S_SERVER_UNAVAILABLE);
-  for (std::string const& mapper : {closed, silent}) {
-    ScopedVariable variable("BRINDLE_RPC_ENDPOINT_MAPPER", "127.0.0.1:" + mapper);
-    auto start = Clock::now();
-    // What a server's registration meets, each attempt of which ARpcServer repeats.
-    EXPECT_EQ(brindle::detail::MapperSet({TestProgram(1), 1, "tcp", "127.0.0.1.1.1", ""}), EPT_S_CANT_CREATE);
-    Caller("ncacn_ip_tcp", "localhost", nullptr).Client(TestProgram(1), EPT_S_CANT_CREATE);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(7)) << mapper;
-  }
   close(fake);
-  close(listener);
-}
-
-// A string binding is judged whole when a client starts; a released handle is refused.
-TEST(RpcClientBinding, StartJudgesTheWholeStringBindingAndInqClientItsHandle) {
   std::tuple<char const*, char const*, char const*, char const*, RPC_STATUS> const cases[] = {
       {"bogus", nullptr, nullptr, nullptr, RPC_S_INVALID_RPC_PROTSEQ},
       {"ncacn_np", nullptr, nullptr, nullptr, RPC_S_PROTSEQ_NOT_SUPPORTED},
-      {"ncacn_ip_tcp", "not-a-uuid", nullptr, nullptr, RPC_S_INVALID_STRING_UUID},
-      {"ncacn_ip_tcp", nullptr, "localhost", "http", RPC_S_INVALID_ENDPOINT_FORMAT},
+      {"ncacn_ip_tcp", "not-a-uuid", nullptr, "http", RPC_S_INVALID_STRING_UUID},
       {"ncalrpc", nullptr, nullptr, "../escape", RPC_S_INVALID_ENDPOINT_FORMAT},
       {"ncalrpc", nullptr, "elsewhere.example", nullptr, RPC_S_INVALID_NET_ADDR},
       {"ncacn_ip_tcp", "12345678-1234-1234-1234-123456789abc", nullptr, "4000", RPC_S_OK},
   };
   for (auto const& [protseq, uuid, address, endpoint, status] : cases) {
-    Caller caller(protseq, address, endpoint, uuid);
-    EXPECT_EQ(caller.endpoint.start(), status) << caller.endpoint.getStatusString();
-    EXPECT_EQ(caller.handle != nullptr, status == RPC_S_OK) << protseq;
+    Caller judged(protseq, address, endpoint, uuid);
+    EXPECT_EQ(judged.endpoint.start(), status) << judged.endpoint.getStatusString();
+    EXPECT_EQ(judged.handle != nullptr, status == RPC_S_OK) << protseq;
   }
   RPC_INTERFACE const iface = {TestProgram(2), PROBE_VERS, nullptr};
-  Caller caller("ncalrpc", "localhost", "some-name");
-  CLIENT* rpc = nullptr;
-  int not_a_handle = 0;
-  ASSERT_EQ(caller.endpoint.start(), 0u);
-  EXPECT_EQ(RpcBindingInqClient(caller.handle, nullptr, &rpc), RPC_S_INVALID_ARG);
-  EXPECT_EQ(RpcBindingInqClient(&not_a_handle, &iface, &rpc), RPC_S_INVALID_BINDING);
   void* released = caller.handle;
   EXPECT_EQ(caller.endpoint.stop(), 0u);
   EXPECT_EQ(RpcBindingInqClient(released, &iface, &rpc), RPC_S_INVALID_BINDING);
+}
+
+// String bindings, ports, socket names and universal addresses, checked directly.
+TEST(RpcStringBindings, ComposeParseAndTheirParts) {
+  using namespace brindle::detail;
+  std::string text;
+  EXPECT_EQ(ComposeStringBinding("u", "ncadg_ip_udp", "fe80::1", "7", "a=b,c=d", &text), 0);
+  EXPECT_EQ(text, "u@ncadg_ip_udp:fe80::1[7,a=b,c=d]");
+  for (auto [binding, parts] : {std::pair{"u@ncacn_ip_tcp:host[135,a=b,c]", "u|ncacn_ip_tcp|host|135|a=b,c"},
+                                {"ncalrpc:[,opt]", "|ncalrpc|||opt"}, {"ncacn_ip_tcp", ""}, {"tcp:host[1", ""},
+                                {"tcp:host[1]x", ""}, {"tcp:host[[1]]", ""}, {"a@b@tcp:", ""}, {"tcp:u@host", ""}}) {
+    StringBindingParts p;
+    ASSERT_EQ(ParseStringBinding(binding, &p), *parts ? 0 : 1700) << binding;
+    EXPECT_TRUE(!*parts || p.object_uuid + "|" + p.protseq + "|" + p.address + "|" + p.endpoint + "|" + p.options == parts);
+  }
+  for (auto [text, port] : {std::pair{"1", 1}, {"65535", 65535}, {"0", 0}, {"65536", 0}, {"", 0}, {"-1", 0},
+                            {"12a", 0}, {"000080", 0}, {"00080", 80}}) EXPECT_EQ(ParsePort(text), port) << text;
+  std::string longest(64, 'x');
+  EXPECT_TRUE(LocalEndpointPath(longest) == LocalSocketDirectory() + "/" + longest && LocalEndpointPath("/r/s") == "/r/s");
+  std::string const refused[] = {longest + "x", "/" + longest + longest, "", ".", "..", "a/b", "semi;colon"};
+  for (auto const& bad : refused) EXPECT_EQ(LocalEndpointPath(bad), "") << bad;
+  for (auto [uaddr, port] : {std::pair{"127.0.0.1.0.111", 111u}, {"", 0u}, {"1.2", 0u}, {"127.0.0.1.256.1", 0u},
+                             {"1.1.0", 256u}, {"1.0255.1", 0u}, {"1.a.1", 0u}, {"/x.sock", 0u}}) {
+    EXPECT_EQ(UniversalAddressPort(uaddr), port) << uaddr;
+  }
 }
 
 }  // namespace
