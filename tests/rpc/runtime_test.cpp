@@ -67,12 +67,13 @@ std::unique_ptr<ChildProcess> StartServer(char const* protseq, rpcprog_t program
 }
 
 // A loopback datagram socket bound to a free port, and that port.
-int BoundSocket(std::string* port) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+int BoundSocket(std::string* port, int type = SOCK_DGRAM) {
+  int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
   sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t length = sizeof address;
   bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  if (type == SOCK_STREAM) listen(fd, 4);
   *port = std::to_string(ntohs(address.sin_port));
   return fd;
 }
@@ -290,6 +291,18 @@ TEST(RpcClientBinding, ResendsBackOffAndStartJudgesTheWholeBinding) {
   ASSERT_EQ(xids.size(), 2u) << "sent at 0 s and 1 s; the next resend is due at 3 s";
   EXPECT_EQ(xids[0], xids[1]);
   close(fake);
+  // A mapper that refuses or stays silent fails a lookup and a registration promptly.
+  std::string closed, silent;
+  int listener = BoundSocket(&silent, SOCK_STREAM);
+  close(BoundSocket(&closed, SOCK_STREAM));
+  for (std::string const& mapper : {closed, silent}) {
+    ScopedVariable variable("BRINDLE_RPC_ENDPOINT_MAPPER", "127.0.0.1:" + mapper);
+    auto start = Clock::now();
+    EXPECT_EQ(brindle::detail::MapperSet({TestProgram(1), 1, "tcp", "127.0.0.1.1.1", ""}), EPT_S_CANT_CREATE);
+    Caller("ncacn_ip_tcp", "localhost", nullptr).Client(TestProgram(1), EPT_S_CANT_CREATE);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(7)) << mapper;
+  }
+  close(listener);
   std::tuple<char const*, char const*, char const*, char const*, RPC_STATUS> const cases[] = {
       {"bogus", nullptr, nullptr, nullptr, RPC_S_INVALID_RPC_PROTSEQ},
       {"ncacn_np", nullptr, nullptr, nullptr, RPC_S_PROTSEQ_NOT_SUPPORTED},
