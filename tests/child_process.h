@@ -80,12 +80,12 @@ class ChildProcess {
   void Start(std::vector<std::string> const& argv, void const*) {
     std::string command;
     for (auto const& a : argv) command += "\"" + a + "\" ";
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE child_in = nullptr, child_out = nullptr;
     PROCESS_INFORMATION info{};
-    if (CreatePipe(&child_in, &to_child_, &inheritable, 0) && CreatePipe(&from_child_, &child_out, &inheritable, 0)) {
-      SetHandleInformation(to_child_, HANDLE_FLAG_INHERIT, 0);
-      SetHandleInformation(from_child_, HANDLE_FLAG_INHERIT, 0);
+    if (CreatePipe(&child_in, &to_child_, nullptr, 0) && CreatePipe(&from_child_, &child_out, nullptr, 0)) {
+      // Only the child's ends are inherited.
+      SetHandleInformation(child_in, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+      SetHandleInformation(child_out, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
       STARTUPINFOA startup{};
       startup.cb = sizeof startup;
       startup.dwFlags = STARTF_USESTDHANDLES;
