@@ -1,7 +1,7 @@
 // The one child-process helper of the tests: a program started with pipes to
 // its standard input and output (or, on POSIX, a forked copy of this one
-// running a function), talked to by lines, and always reaped: Finish() or
-// the destructor closes its input, waits a bounded time and kills it after.
+// holding something), talked to by lines, and always reaped: Finish() or the
+// destructor closes its input, waits a bounded time and kills it after.
 #ifndef BRINDLE_TESTS_CHILD_PROCESS_H
 #define BRINDLE_TESTS_CHILD_PROCESS_H
 
@@ -19,7 +19,6 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -31,141 +30,131 @@ class ChildProcess {
   // Starts the program `argv[0]` with the rest as its arguments.
   explicit ChildProcess(std::vector<std::string> const& argv) { Start(argv, nullptr); }
 #if !defined(_WIN32)
-  // Forks: the child runs `body` with the pipes as its standard input and
-  // output, and nothing else of the parent's open but its standard error,
-  // and exits with its result.
-  explicit ChildProcess(std::function<int()> const& body) { Start({}, &body); }
+  // Forks a copy of this process, with nothing of the parent's open but its
+  // standard error, that runs `hold` and, when it succeeds, says "held" and
+  // keeps what it holds until its input ends; it exits 0 then, 1 on failure.
+  explicit ChildProcess(std::function<bool()> const& hold) { Start({}, &hold); }
 #endif
   ChildProcess(ChildProcess const&) = delete;
-  ChildProcess& operator=(ChildProcess const&) = delete;
   ~ChildProcess() { Finish(5000); }
 
-  bool started() const { return id_ != 0; }
   unsigned long id() const { return id_; }
 
   // The next line of the child's output, waiting at most `timeout_ms`.
   bool ReadLine(std::string* line, int timeout_ms) {
-    auto const deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     std::size_t end;
     while ((end = buffer_.find('\n')) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (!started() || left <= 0 || !ReadSome(static_cast<int>(left))) return false;
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+      if (id_ == 0 || left <= 0 || !ReadSome(static_cast<int>(left))) return false;
     }
     *line = buffer_.substr(0, end > 0 && buffer_[end - 1] == '\r' ? end - 1 : end);
     buffer_.erase(0, end + 1);
     return true;
   }
 
+#if defined(_WIN32)
   void Send(std::string const& line) {
-    if (!Write(line + "\n")) ADD_FAILURE() << "could not write to the child";
+    DWORD written = 0;
+    std::string const text = line + "\n";
+    EXPECT_TRUE(WriteFile(to_child_, text.data(), text.size(), &written, nullptr) && written == text.size());
   }
 
   // Closes the child's input and waits for it to end: its exit status, or -1
   // when it had to be killed.
-#if defined(_WIN32)
   int Finish(int timeout_ms) {
-    int result = -1;
-    if (to_child_ != nullptr) CloseHandle(to_child_);
     DWORD code = 0;
-    if (process_ != nullptr && WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0) {
-      if (GetExitCodeProcess(process_, &code)) result = static_cast<int>(code);
-    } else if (process_ != nullptr) {
-      TerminateProcess(process_, 255);
-      WaitForSingleObject(process_, 10000);
-    }
+    if (to_child_ != nullptr) CloseHandle(to_child_);
+    bool const ended = process_ != nullptr && WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
+    if (process_ != nullptr && !ended && TerminateProcess(process_, 255)) WaitForSingleObject(process_, 10000);
+    bool const exited = ended && GetExitCodeProcess(process_, &code);
     for (HANDLE h : {process_, from_child_}) {
       if (h != nullptr) CloseHandle(h);
     }
     process_ = to_child_ = from_child_ = nullptr;
     id_ = 0;
-    return result;
+    return exited ? static_cast<int>(code) : -1;
   }
-#else
-  int Finish(int timeout_ms) {
-    int status = -1;  // not an exit status
-    if (to_child_ >= 0) close(to_child_);
-    pid_t const pid = static_cast<pid_t>(id_);
-    for (int waited = 0; pid != 0 && waitpid(pid, &status, WNOHANG) == 0; waited += 10) {
-      if (waited >= timeout_ms) kill(pid, SIGKILL);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (from_child_ >= 0) close(from_child_);
-    to_child_ = from_child_ = -1;
-    id_ = 0;
-    return pid != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-#endif
 
  private:
-  using Clock = std::chrono::steady_clock;
-  unsigned long id_ = 0;
-  std::string buffer_;
-
-#if defined(_WIN32)
   void Start(std::vector<std::string> const& argv, void const*) {
     std::string command;
     for (auto const& a : argv) command += "\"" + a + "\" ";
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE child_in = nullptr, child_out = nullptr;
-    if (!CreatePipe(&child_in, &to_child_, &inheritable, 0)) return;
-    if (CreatePipe(&from_child_, &child_out, &inheritable, 0)) {
-      SetHandleInformation(to_child_, HANDLE_FLAG_INHERIT, 0);
-      SetHandleInformation(from_child_, HANDLE_FLAG_INHERIT, 0);
+    PROCESS_INFORMATION info{};
+    if (CreatePipe(&child_in, &to_child_, nullptr, 0) && CreatePipe(&from_child_, &child_out, nullptr, 0)) {
+      // Only the child's ends are inherited.
+      SetHandleInformation(child_in, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+      SetHandleInformation(child_out, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
       STARTUPINFOA startup{};
       startup.cb = sizeof startup;
       startup.dwFlags = STARTF_USESTDHANDLES;
       startup.hStdInput = child_in;
       startup.hStdOutput = child_out;
       startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-      PROCESS_INFORMATION info{};
-      if (CreateProcessA(argv[0].c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                         &info)) {
+      if (CreateProcessA(argv[0].c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
         process_ = info.hProcess;
         id_ = info.dwProcessId;
-        CloseHandle(info.hThread);
       }
-      CloseHandle(child_out);
     }
-    CloseHandle(child_in);
+    for (HANDLE h : {child_in, child_out, info.hThread}) {
+      if (h != nullptr) CloseHandle(h);
+    }
   }
   // Appends what the child has written; false once it has gone.
   bool ReadSome(int timeout_ms) {
     DWORD available = 0, n = 0;
+    char chunk[256];
     if (!PeekNamedPipe(from_child_, nullptr, 0, nullptr, &available, nullptr)) return false;
     if (available == 0) {
       Sleep(static_cast<DWORD>(std::min(timeout_ms, 20)));
-      return true;
+    } else if (!ReadFile(from_child_, chunk, std::min<DWORD>(available, sizeof chunk), &n, nullptr)) {
+      return false;
     }
-    char chunk[256];
-    if (!ReadFile(from_child_, chunk, std::min<DWORD>(available, sizeof chunk), &n, nullptr)) return false;
     buffer_.append(chunk, n);
     return true;
   }
-  bool Write(std::string const& text) {
-    DWORD written = 0;
-    return WriteFile(to_child_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
+
+  HANDLE process_ = nullptr, to_child_ = nullptr, from_child_ = nullptr;
+#else
+  void Send(std::string const& line) {
+    std::string const text = line + "\n";
+    EXPECT_EQ(write(to_child_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
 
-  HANDLE process_ = nullptr;
-  HANDLE to_child_ = nullptr;
-  HANDLE from_child_ = nullptr;
-#else
-  void Start(std::vector<std::string> const& argv, std::function<int()> const* body) {
-    int in[2] = {-1, -1}, out[2] = {-1, -1};
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-      for (int fd : {in[0], in[1]}) close(fd);
-      return;
+  // Closes the child's input and waits for it to end: its exit status, or -1
+  // when it had to be killed.
+  int Finish(int timeout_ms) {
+    int status = -1;  // not an exit status
+    if (to_child_ >= 0) close(to_child_);
+    pid_t const pid = static_cast<pid_t>(id_);
+    for (int waited = 0; pid != 0 && waitpid(pid, &status, WNOHANG) == 0; waited += 10) {
+      if (waited >= timeout_ms) kill(pid, SIGKILL);
+      usleep(10000);
     }
+    if (from_child_ >= 0) close(from_child_);
+    to_child_ = from_child_ = -1;
+    id_ = 0;
+    return pid != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  void Start(std::vector<std::string> const& argv, std::function<bool()> const* hold) {
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     pid_t const pid = fork();
     if (pid == 0) {
       dup2(in[0], 0);
       dup2(out[1], 1);
-      if (body != nullptr) {
+      if (hold != nullptr) {
         // Without an exec the child would keep every descriptor, among them
         // the other children's inputs, which must end when the parent's do.
         close_range(3, ~0u, 0);
-        _exit((*body)());
+        char byte;
+        if (!(*hold)() || write(1, "held\n", 5) != 5) _exit(1);
+        while (read(0, &byte, 1) > 0) {
+        }
+        _exit(0);
       }
       std::vector<char*> args;
       for (auto const& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -179,6 +168,7 @@ class ChildProcess {
     from_child_ = out[0];
     if (pid > 0) id_ = static_cast<unsigned long>(pid);
   }
+  // Appends what the child has written; false once it has gone.
   bool ReadSome(int timeout_ms) {
     pollfd p{from_child_, POLLIN, 0};
     if (poll(&p, 1, timeout_ms) <= 0) return true;  // the caller's deadline decides
@@ -187,42 +177,12 @@ class ChildProcess {
     if (n > 0) buffer_.append(chunk, static_cast<std::size_t>(n));
     return n > 0;
   }
-  bool Write(std::string const& text) {
-    return write(to_child_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  }
 
-  int to_child_ = -1;
-  int from_child_ = -1;
+  int to_child_ = -1, from_child_ = -1;
 #endif
+  unsigned long id_ = 0;
+  std::string buffer_;
 };
-
-#if !defined(_WIN32)
-// A forked child that runs `hold`, tells whether it succeeded, and keeps
-// what it holds until Release() (or the parent's exit) ends its input.
-class HoldingChild : public ChildProcess {
- public:
-  explicit HoldingChild(std::function<bool()> const& hold)
-      : ChildProcess(std::function<int()>([hold] {
-          bool const held = hold();
-          if (write(1, held ? "held\n" : "failed\n", held ? 5 : 7) < 0) return 1;
-          char byte;
-          while (read(0, &byte, 1) > 0) {
-          }
-          return 0;
-        })) {
-    std::string line;
-    held_ = ReadLine(&line, 10000) && line == "held";
-  }
-  bool held() const { return held_; }
-  void Release() {
-    held_ = false;
-    EXPECT_TRUE(!started() || Finish(10000) == 0);
-  }
-
- private:
-  bool held_ = false;
-};
-#endif
 
 }  // namespace brindle::testing
 

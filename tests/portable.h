@@ -35,13 +35,7 @@ inline HINSTANCE LoadModule(char const* path) { return LoadLibraryA(path); }
 inline bool UnloadModule(HINSTANCE module) { return FreeLibrary(module) != 0; }
 #else
 inline constexpr bool kWindows = false;
-inline void SetEnv(char const* name, char const* value) {
-  if (value != nullptr) {
-    setenv(name, value, 1);
-  } else {
-    unsetenv(name);
-  }
-}
+inline void SetEnv(char const* name, char const* value) { value != nullptr ? setenv(name, value, 1) : unsetenv(name); }
 inline int ProcessId() { return static_cast<int>(getpid()); }
 inline std::string ProgramPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
 inline HINSTANCE LoadModule(char const* path) { return static_cast<HINSTANCE>(dlopen(path, RTLD_NOW | RTLD_LOCAL)); }

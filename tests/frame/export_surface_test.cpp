@@ -8,7 +8,6 @@
 #include <cstring>
 #include <set>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,12 +15,9 @@
 
 namespace {
 
-constexpr bool kWindows = brindle::testing::kWindows;
-
-// The demangled exported names. Windows spells the geometry records by their
-// structure tags, which are read back as the names the headers use.
+// The demangled exported names.
 std::set<std::string> ExportedSymbols() {
-  std::vector<std::string> raw;
+  std::set<std::string> names;
 #if defined(_WIN32)
   auto const* base = reinterpret_cast<unsigned char const*>(LoadLibraryA(BRINDLE_LIBRARY_FILE));
   if (base == nullptr) return {};
@@ -29,29 +25,24 @@ std::set<std::string> ExportedSymbols() {
   auto const* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY const*>(
       base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
   auto const* rvas = reinterpret_cast<DWORD const*>(base + exports->AddressOfNames);
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i) raw.emplace_back(reinterpret_cast<char const*>(base + rvas[i]));
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+    char const* mangled = reinterpret_cast<char const*>(base + rvas[i]);
+    char* plain = abi::__cxa_demangle(mangled, nullptr, nullptr, nullptr);
+    names.insert(plain != nullptr ? plain : mangled);
+    std::free(plain);
+  }
 #else
-  FILE* nm = popen(("nm -D --defined-only '" + std::string(BRINDLE_LIBRARY_FILE) + "'").c_str(), "r");
-  char line[4096];
+  FILE* nm = popen(("nm -DC --defined-only '" + std::string(BRINDLE_LIBRARY_FILE) + "'").c_str(), "r");
+  char line[4096], type;
+  int name = 0;
   while (nm != nullptr && std::fgets(line, sizeof line, nm) != nullptr) {
-    std::string entry(line, std::strcspn(line, "\n"));
-    std::size_t const name = entry.rfind(' ');
     // 'u': a unique global of an inline function's static (the toolchain's, not ours)
-    if (name != std::string::npos && name >= 2 && entry[name - 1] != 'u') raw.push_back(entry.substr(name + 1));
+    if (std::sscanf(line, "%*s %c %n", &type, &name) == 1 && type != 'u') {
+      names.emplace(line + name, std::strcspn(line + name, "\n"));
+    }
   }
   if (nm != nullptr) pclose(nm);
 #endif
-  std::set<std::string> names;
-  for (std::string const& mangled : raw) {
-    int status = 0;
-    char* plain = abi::__cxa_demangle(mangled.c_str(), nullptr, nullptr, &status);
-    std::string name = status == 0 && plain != nullptr ? plain : mangled;
-    std::free(plain);
-    for (std::string tag : {"tagPOINT", "tagSIZE", "tagRECT"}) {
-      for (std::size_t at = name.find(tag); at != std::string::npos; at = name.find(tag)) name.erase(at, 3);
-    }
-    names.insert(name);
-  }
   return names;
 }
 
@@ -70,9 +61,9 @@ TEST(ExportSurface, PublicFamiliesOnly) {
   }
   for (char const* name : {"LoadStringA", "_tzset", "_timezone", "_daylight", "RpcBindingInqClient",
                            "brindle::StringTable::Find(unsigned int) const"}) {
-    EXPECT_EQ(symbols.count(name), kWindows ? 0u : 1u) << name;
+    EXPECT_EQ(symbols.count(name), brindle::testing::kWindows ? 0u : 1u) << name;
   }
-  std::vector<std::string> const prefixes = {
+  char const* const prefixes[] = {
       "AString::", "CString::", "CTime::", "CException::", "CUserException::", "CArchiveException::", "CFile::",
       "CFileException::", "CMemFile::", "CArchive::", "CWinThread::", "brindle::StringTable::", "AfxBeginThread(",
       "AfxThrowUserException()", "LoadStringA", "_tzset", "_timezone", "_daylight", "charEncrypt(", "strEncrypt(",
@@ -83,9 +74,7 @@ TEST(ExportSurface, PublicFamiliesOnly) {
       "RpcBindingInqClient", "typeinfo for ", "typeinfo name for ", "vtable for ",
       "__odr_asan."};  // AddressSanitizer's one-definition-rule markers
   for (auto const& name : symbols) {
-    EXPECT_TRUE(std::any_of(prefixes.begin(), prefixes.end(),
-                            [&](std::string const& prefix) { return name.rfind(prefix, 0) == 0; }))
-        << name;
+    EXPECT_TRUE(std::ranges::any_of(prefixes, [&](char const* prefix) { return name.starts_with(prefix); })) << name;
     EXPECT_EQ(name.find("brindle::detail"), std::string::npos) << name;
   }
 }

@@ -2,11 +2,4 @@
 // tests. Identifier 1 is also in the test program's table, with another text.
 #include "brindle/string_table.h"
 
-namespace {
-
-const brindle::StringTable strings = {
-    {1, "module one"},
-    {7, "seven in the module"},
-};
-
-}  // namespace
+static const brindle::StringTable strings = {{1, "module one"}, {7, "seven in the module"}};
