@@ -5,7 +5,9 @@
 // platform layer's file calls under them.
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -288,6 +290,15 @@ TEST(LockProbe, NothingProbedNotices) {
   EXPECT_FALSE(Held(reader, 200)) << "the FIFO's reader woke";
   EXPECT_EQ(lessee.Finish(10000), 0);  // no signal ended it
   reader.Finish(0);
+  // Without /proc (where it may have a mount namespace of its own) another
+  // process's probes fall back on the open, and still see this one's lock.
+  bt::ChildProcess other([&] {
+    if (unshare(CLONE_NEWNS) != 0) return true;  // needs CAP_SYS_ADMIN
+    bool const no_proc = mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                         mount("none", "/proc", "tmpfs", 0, nullptr) == 0;
+    return no_proc && StateOf(locked) == AFile::HeldByOtherProcess && StateOf(leased) == AFile::Free;
+  });
+  EXPECT_TRUE(Held(other));
   close(own);
 }
 #endif  // !_WIN32
