@@ -106,7 +106,7 @@ inline std::istream& ReferenceReadToken(std::istream& in, std::string const& inp
   for (;;) {
     std::size_t before = ReadPosition(in);
     in.width(1024);
-    in >> piece;  // should it throw, the comparison ends there: the width left does not matter
+    in >> piece;
     std::size_t after = ReadPosition(in);
     std::size_t first = before;
     if ((in.flags() & std::ios_base::skipws) != 0) {
@@ -145,10 +145,13 @@ inline std::string CompareReads(ReadPlan const& plan) {
   for (std::istream* in : {&ours, &theirs}) {
     if (!plan.skipws) *in >> std::noskipws;
     in->exceptions(plan.exceptions);
+    in->width(7);  // a token read leaves 0 whatever it was
   }
   AString text;  // kept from read to read, so that its block is reused
   std::string expected;
-  for (unsigned int step = 0; step < 512; ++step) {
+  // Once the stream is no longer good, a few more reads: each must empty the
+  // string and leave the stream as it is.
+  for (unsigned int step = 0, idle = 0; step < 512 && idle < 6; ++step) {
     unsigned int const reader = plan.reader == 5 ? step % 5 : plan.reader;
     char const delim = reader == 0 ? plan.delim : reader == 1 ? '\n' : '\0';
     bool ours_threw = false, theirs_threw = false;
@@ -167,11 +170,12 @@ inline std::string CompareReads(ReadPlan const& plan) {
       reader == 2 ? ReferenceReadToken(theirs, plan.input, expected) : ReferenceReadToDelim(theirs, delim, expected);
     } catch (...) {
       theirs_threw = true;
+      if (reader == 2) theirs.width(0);  // departure: a token read leaves 0 even when it throws
     }
     // Length, position, state and whether it threw, on each side.
     auto const outcome = [](std::istream& in, std::size_t length, bool threw) {
       return std::to_string(length) + " to " + std::to_string(ReadPosition(in)) + " state " +
-             std::to_string(in.rdstate()) + (threw ? " threw" : "");
+             std::to_string(in.rdstate()) + (threw ? " threw" : " width " + std::to_string(in.width()));
     };
     std::string const got = outcome(ours, text.length(), ours_threw);
     std::string const want = outcome(theirs, expected.size(), theirs_threw);
@@ -179,7 +183,7 @@ inline std::string CompareReads(ReadPlan const& plan) {
     if (!ours_threw && (text.reserve() != AString(text.c_str()).reserve() || (text.length() == 0) != text.is_null())) {
       return "read " + std::to_string(step) + ": capacity " + std::to_string(text.reserve());
     }
-    if (!ours.good() || ours_threw) break;
+    idle += !ours.good() || ours_threw;
   }
   return "";
 }

@@ -1,14 +1,13 @@
 // A reference model of AString storage, written straight from the rules of
 // each operation (the temporary-string steps of insert included), with
 // std::string for the text, and the operations that drive a string and the
-// model side by side: from a seeded generator in the property test, from the
+// model side by side, chosen by bytes: random ones in the property test, the
 // fuzzer's input in the fuzz target.
 #ifndef BRINDLE_TESTS_TEXT_STRING_MODEL_H
 #define BRINDLE_TESTS_TEXT_STRING_MODEL_H
 
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <string>
 
 #include "brindle/astring.h"
@@ -108,17 +107,12 @@ inline std::string Mismatch(AString const& s, StringModel const& m) {
   return why;
 }
 
-// The bytes that choose operations and their arguments: a fuzzer's input,
-// or an endless seeded sequence.
+// The bytes that choose operations and their arguments; zeros past the end.
 class OpSource {
  public:
   OpSource(std::uint8_t const* data, std::size_t size) : data_(data), size_(size) {}
-  explicit OpSource(std::uint32_t seed) : rng_(seed), endless_(true) {}
-  bool empty() const { return !endless_ && pos_ >= size_; }
-  std::uint8_t Byte() {
-    if (endless_) return static_cast<std::uint8_t>(rng_());
-    return pos_ < size_ ? data_[pos_++] : 0;
-  }
+  bool empty() const { return pos_ >= size_; }
+  std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
   // A position about a length: within it, just past it, or near npos.
   unsigned int Position(unsigned int length) {
     std::uint8_t b = Byte();
@@ -134,8 +128,6 @@ class OpSource {
   std::uint8_t const* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t pos_ = 0;
-  std::mt19937 rng_;
-  bool endless_ = false;
 };
 
 // Applies one operation, chosen by `in`, to the string and to the model;
@@ -193,6 +185,23 @@ inline int Step(AString& s, StringModel& m, OpSource& in) {
       break;
   }
   return op & 0x0F;
+}
+
+// Up to 64 operations chosen by the bytes, each checked against the model;
+// "" when all agree. The growth settings are restored afterwards.
+inline std::string RunOps(std::uint8_t const* data, std::size_t size) {
+  OpSource in(data, size);
+  AString s;
+  StringModel m;
+  std::string why;
+  for (int step = 0; step < 64 && !in.empty() && why.empty(); ++step) {
+    int const op = Step(s, m, in);
+    why = Mismatch(s, m);
+    if (!why.empty()) why = "step " + std::to_string(step) + " op " + std::to_string(op) + ":" + why;
+  }
+  AString::initial_capacity(16);
+  AString::resize_increment(32);
+  return why;
 }
 
 }  // namespace brindle::testing
