@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/text/stream_reference.h"
+#include "tests/text/string_model.h"
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   if (size < 3) return 0;

@@ -10,7 +10,6 @@
 
 #include "brindle/astring.h"
 #include "tests/portable.h"
-#include "tests/text/stream_reference.h"
 #include "tests/text/string_model.h"
 #include "text/text_kernels.h"
 
