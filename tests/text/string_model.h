@@ -10,6 +10,7 @@
 #define BRINDLE_TESTS_TEXT_STRING_MODEL_H
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -31,19 +32,14 @@ struct StringModel {
   unsigned int capacity = 0;
 
   static unsigned int Rule(unsigned int n) {
-    unsigned int initial = AString::get_initial_capacity();
-    unsigned int increment = AString::get_resize_increment();
-    if (n == 0) return 0;
-    if (n < initial) return initial;
-    return (n / increment + 1) * increment;
+    if (n < AString::get_initial_capacity()) return n == 0 ? 0 : AString::get_initial_capacity();
+    return (n / AString::get_resize_increment() + 1) * AString::get_resize_increment();
   }
 
   // What assign() takes from a text at a position and length.
   static std::string Take(char const* p, unsigned int pos, unsigned int len) {
-    if (p == nullptr || len == 0) return {};
-    std::string s(p);
-    if (pos >= s.size()) return {};
-    return s.substr(pos, len);
+    if (p == nullptr || len == 0 || pos >= std::strlen(p)) return {};
+    return std::string(p).substr(pos, len);
   }
 
   void Clear() {
@@ -96,27 +92,22 @@ struct StringModel {
   }
 };
 
-// Empty string when the AString and the model agree, else what differs.
+// Empty string when the AString and the model agree, else both sides.
 inline std::string Mismatch(AString const& s, StringModel const& m) {
-  std::string why;
-  if (s.length() != m.text.size()) why += " length " + std::to_string(s.length()) + " vs " + std::to_string(m.text.size());
-  if (s.reserve() != m.capacity) why += " capacity " + std::to_string(s.reserve()) + " vs " + std::to_string(m.capacity);
-  if (s.freeboard() != m.capacity - m.text.size()) why += " freeboard";
-  if (std::strcmp(s.c_str(), m.text.c_str()) != 0) why += " text '" + std::string(s.c_str()) + "' vs '" + m.text + "'";
-  if (s.is_null() != (m.text.empty() ? 1 : 0)) why += " is_null";
-  if (!m.text.empty() && s.c_str()[s.length()] != '\0') why += " terminator";
-  if (m.text.empty() && s.c_str() != &AString::empty_text) why += " empty text pointer";
   // Positions reach up to the terminator; past it, the empty text, and reads
   // give NUL (even after a write out of range).
   unsigned int const n = s.length();
   bool const held = !m.text.empty();
-  if (s.p_str() != s.c_str() || s() != s.c_str() || s.p_str(n) != s.c_str() + n || s.c_str(n) != s.c_str() + n ||
-      s.c_str(n + 1) != &AString::empty_text || s(AString::npos) != &AString::empty_text ||
-      s.valid_index(n) != held || s.valid_index(n + 1) != 0 || s.valid_element(n) != 0 ||
-      s.valid_element(n - held) != held || s[n] != '\0' || s[-1] != '\0') {
-    why += " positions";
-  }
-  return why;
+  bool const agree = n == m.text.size() && s.reserve() == m.capacity && s.freeboard() == m.capacity - n &&
+                     std::strcmp(s.c_str(), m.text.c_str()) == 0 && s.is_null() != held && s.c_str()[n] == '\0' &&
+                     (held || s.c_str() == &AString::empty_text) && s.p_str() == s.c_str() && s() == s.c_str() &&
+                     s.p_str(n) == s.c_str() + n && s.c_str(n) == s.c_str() + n &&
+                     s.c_str(n + 1) == &AString::empty_text && s(AString::npos) == &AString::empty_text &&
+                     s.valid_index(n) == held && s.valid_index(n + 1) == 0 && s.valid_element(n) == 0 &&
+                     s.valid_element(n - held) == held && s[n] == '\0' && s[-1] == '\0';
+  if (agree) return "";
+  return "'" + std::string(s.c_str()) + "' capacity " + std::to_string(s.reserve()) + ", not '" + m.text +
+         "' capacity " + std::to_string(m.capacity);
 }
 
 // The bytes that choose operations and their arguments; zeros past the end.
@@ -229,7 +220,6 @@ inline std::string RunOps(std::uint8_t const* data, std::size_t size) {
 // NUL), end of input ends a token (instead of one more extraction that
 // fails), and a token read leaves the field width at 0 even when it throws.
 
-
 // The stream buffer's read position (stream state aside).
 inline std::size_t ReadPosition(std::istream& in) {
   return static_cast<std::size_t>(in.rdbuf()->pubseekoff(0, std::ios_base::cur, std::ios_base::in));
@@ -243,8 +233,7 @@ class ChunkedBuffer : public std::streambuf {
  public:
   explicit ChunkedBuffer(std::string text, std::size_t chunk, std::size_t throw_at = std::string::npos)
       : text_(std::move(text)), chunk_(chunk), throw_at_(throw_at) {
-    char* base = text_.data();
-    setg(base, base, base);
+    setg(text_.data(), text_.data(), text_.data());
   }
 
  protected:
@@ -276,9 +265,8 @@ class ChunkedBuffer : public std::streambuf {
 
 // Departure: the whole piece, NUL bytes dropped.
 inline void AppendPiece(std::string& text, char const* piece, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (piece[i] != '\0') text += piece[i];
-  }
+  text.append(piece, n);
+  text.erase(std::remove(text.end() - static_cast<std::ptrdiff_t>(n), text.end(), '\0'), text.end());
 }
 
 inline std::istream& ReferenceReadToDelim(std::istream& in, char delim, std::string& text) {
@@ -335,9 +323,8 @@ struct ReadPlan {
   std::ios_base::iostate exceptions = std::ios_base::goodbit;
 };
 
-// "" when every read of the plan gives the same text, state, position and
-// exception on both sides, and a read that ends normally leaves the capacity
-// the rule's for its length; else the first difference.
+// "" when every read of the plan gives the same text, state, position, width
+// and exception on both sides; else the first difference.
 inline std::string CompareReads(ReadPlan const& plan) {
   ChunkedBuffer ours_buffer(plan.input, plan.chunk, plan.throw_at);
   // The reference puts characters back, which a buffer without a get area
@@ -379,15 +366,46 @@ inline std::string CompareReads(ReadPlan const& plan) {
       return std::to_string(length) + " to " + std::to_string(ReadPosition(in)) + " state " +
              std::to_string(in.rdstate()) + (threw ? " threw" : " width " + std::to_string(in.width()));
     };
-    std::string const got = outcome(ours, text.length(), ours_threw);
+    // A read that ends normally leaves the capacity the rule's for its length.
+    std::string const got = outcome(ours, text.length(), ours_threw) +
+                            (ours_threw || text.reserve() == StringModel::Rule(text.length()) ? "" : " capacity");
     std::string const want = outcome(theirs, expected.size(), theirs_threw);
     if (expected != text.c_str() || got != want) return "read " + std::to_string(step) + ": " + got + ", not " + want;
-    if (!ours_threw && (text.reserve() != AString(text.c_str()).reserve() || (text.length() == 0) != text.is_null())) {
-      return "read " + std::to_string(step) + ": capacity " + std::to_string(text.reserve());
-    }
     idle += !ours.good() || ours_threw;
   }
   return "";
+}
+
+// A plan chosen by bytes (runs of a few characters or of about a piece's
+// length, the reader, the get area, flags and a throwing buffer), compared
+// under growth settings the bytes choose too, which are restored afterwards.
+inline std::string CompareReads(std::uint8_t const* data, std::size_t size) {
+  OpSource in(data, size);
+  char const alphabet[] = {'a', 'b', ' ', '\n', ';', '\t', '\0', '\xE9', '\r', '\v'};
+  auto pick = [&in, &alphabet] { return alphabet[in.Byte() % sizeof alphabet]; };
+  ReadPlan plan{"", in.Byte() % 6u, pick()};
+  std::uint8_t const mode = in.Byte(), growth = in.Byte();
+  plan.chunk = mode % 8 == 0 ? 0 : mode % 8 == 1 ? 4096 : 1 + in.Byte() % 50;  // 0: no get area
+  plan.skipws = (mode & 0x08) == 0;
+  for (int runs = in.Byte() % 8; runs > 0; --runs) {
+    std::size_t const n = in.Byte() % 4 == 0 ? 1020 + in.Byte() * 4u : in.Byte() % 12u;
+    bool const solid = in.Byte() % 2 == 0;
+    char const c = pick();
+    for (std::size_t i = 0; i < n; ++i) plan.input += solid ? c : pick();
+  }
+  if ((mode & 0x30) == 0x30) plan.input = std::string(1023u * (1 + mode / 128), 'k');  // whole pieces to the end
+  if ((mode & 0x40) != 0) {
+    std::ios_base::iostate const bad = std::ios_base::badbit, eof = std::ios_base::eofbit, fail = std::ios_base::failbit;
+    plan.throw_at = (mode & 0x80) != 0 ? std::string::npos : in.Byte() * (plan.input.size() + 2) / 256;
+    plan.exceptions = std::array{bad, eof, fail, bad | eof | fail}[in.Byte() % 4];
+  }
+  AString::initial_capacity(in.Byte() % 70);
+  // Increments of 2^k and 2^k - 1 as well as any: a power of two takes a shortcut.
+  AString::resize_increment(growth < 64 ? growth * 2 : (16u << growth / 64) - growth % 2);
+  std::string const why = CompareReads(plan);
+  AString::initial_capacity(16);
+  AString::resize_increment(32);
+  return why;
 }
 
 }  // namespace brindle::testing
