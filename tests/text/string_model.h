@@ -311,38 +311,55 @@ inline std::istream& ReferenceReadToken(std::istream& in, std::string const& inp
   return in;
 }
 
-// A whole input read by the library and by the reference side by side.
-struct ReadPlan {
-  std::string input;
-  // 0: read_to_delim(delim), 1: read_line, 2: read_token, 3: read_file, 4: read_string, 5: each in turn
-  unsigned int reader = 0;
-  char delim = '\n';
-  std::size_t chunk = 1;  // characters per get area on the library's side; 0: none
-  bool skipws = true;
-  std::size_t throw_at = std::string::npos;
-  std::ios_base::iostate exceptions = std::ios_base::goodbit;
-};
-
-// "" when every read of the plan gives the same text, state, position, width
+// A whole input read by the library and by the reference side by side, as
+// the bytes choose: a text of runs of a few characters or of about a piece's
+// length; the reader; the characters per get area on the library's side (0:
+// none); flags; a buffer that throws; and the growth settings (restored
+// afterwards). "" when every read gives the same text, state, position, width
 // and exception on both sides; else the first difference.
-inline std::string CompareReads(ReadPlan const& plan) {
-  ChunkedBuffer ours_buffer(plan.input, plan.chunk, plan.throw_at);
+inline std::string CompareReads(std::uint8_t const* data, std::size_t size) {
+  OpSource in(data, size);
+  char const alphabet[] = {'a', 'b', ' ', '\n', ';', '\t', '\0', '\xE9', '\r', '\v'};
+  auto pick = [&in, &alphabet] { return alphabet[in.Byte() % sizeof alphabet]; };
+  // 0: read_to_delim(delim), 1: read_line, 2: read_token, 3: read_file, 4: read_string, 5: each in turn
+  unsigned int const readers = in.Byte() % 6u;
+  char const plan_delim = pick();
+  std::uint8_t const mode = in.Byte(), growth = in.Byte();
+  std::size_t const chunk = mode % 8 == 0 ? 0 : mode % 8 == 1 ? 4096 : 1 + in.Byte() % 50;
+  std::string input;
+  for (int runs = in.Byte() % 8; runs > 0; --runs) {
+    std::size_t const n = in.Byte() % 4 == 0 ? 1020 + in.Byte() * 4u : in.Byte() % 12u;
+    bool const solid = in.Byte() % 2 == 0;
+    char const c = pick();
+    for (std::size_t i = 0; i < n; ++i) input += solid ? c : pick();
+  }
+  if ((mode & 0x30) == 0x30) input = std::string(1023u * (1 + mode / 128), 'k');  // whole pieces to the end
+  std::size_t throw_at = std::string::npos;
+  std::ios_base::iostate const bad = std::ios_base::badbit, eof = std::ios_base::eofbit, fail = std::ios_base::failbit;
+  std::ios_base::iostate exceptions = std::ios_base::goodbit;
+  if ((mode & 0xC0) == 0x40) throw_at = in.Byte() * (input.size() + 2) / 256;
+  if ((mode & 0x40) != 0) exceptions = std::array{bad, eof, fail, bad | eof | fail}[in.Byte() % 4];
+  AString::initial_capacity(in.Byte() % 70);
+  // Increments of 2^k and 2^k - 1 as well as any: a power of two takes a shortcut.
+  AString::resize_increment(growth < 64 ? growth * 2 : (16u << growth / 64) - growth % 2);
+
+  ChunkedBuffer ours_buffer(input, chunk, throw_at);
   // The reference puts characters back, which a buffer without a get area
   // cannot take; its reading is the same whatever the get area.
-  ChunkedBuffer theirs_buffer(plan.input, plan.chunk == 0 ? 1 : plan.chunk, plan.throw_at);
+  ChunkedBuffer theirs_buffer(input, chunk == 0 ? 1 : chunk, throw_at);
   std::istream ours(&ours_buffer), theirs(&theirs_buffer);
-  for (std::istream* in : {&ours, &theirs}) {
-    if (!plan.skipws) *in >> std::noskipws;
-    in->exceptions(plan.exceptions);
-    in->width(7);  // a token read leaves 0 whatever it was
+  for (std::istream* stream : {&ours, &theirs}) {
+    if ((mode & 0x08) != 0) *stream >> std::noskipws;
+    stream->exceptions(exceptions);
+    stream->width(7);  // a token read leaves 0 whatever it was
   }
   AString text;  // kept from read to read, so that its block is reused
-  std::string expected;
+  std::string expected, why;
   // Once the stream is no longer good, a few more reads: each must empty the
   // string and leave the stream as it is.
-  for (unsigned int step = 0, idle = 0; step < 512 && idle < 6; ++step) {
-    unsigned int const reader = plan.reader == 5 ? step % 5 : plan.reader;
-    char const delim = reader == 0 ? plan.delim : reader == 1 ? '\n' : '\0';
+  for (unsigned int step = 0, idle = 0; step < 512 && idle < 6 && why.empty(); ++step) {
+    unsigned int const reader = readers == 5 ? step % 5 : readers;
+    char const delim = reader == 0 ? plan_delim : reader == 1 ? '\n' : '\0';
     bool ours_threw = false, theirs_threw = false;
     try {
       switch (reader) {
@@ -356,53 +373,23 @@ inline std::string CompareReads(ReadPlan const& plan) {
       ours_threw = true;
     }
     try {
-      reader == 2 ? ReferenceReadToken(theirs, plan.input, expected) : ReferenceReadToDelim(theirs, delim, expected);
+      reader == 2 ? ReferenceReadToken(theirs, input, expected) : ReferenceReadToDelim(theirs, delim, expected);
     } catch (...) {
       theirs_threw = true;
       if (reader == 2) theirs.width(0);  // departure: a token read leaves 0 even when it throws
     }
-    // Length, position, state and whether it threw, on each side.
-    auto const outcome = [](std::istream& in, std::size_t length, bool threw) {
-      return std::to_string(length) + " to " + std::to_string(ReadPosition(in)) + " state " +
-             std::to_string(in.rdstate()) + (threw ? " threw" : " width " + std::to_string(in.width()));
+    // Length, position, state, and the width or whether it threw, on each side.
+    auto const outcome = [](std::istream& stream, std::size_t length, bool threw) {
+      return std::to_string(length) + " to " + std::to_string(ReadPosition(stream)) + " state " +
+             std::to_string(stream.rdstate()) + (threw ? " threw" : " width " + std::to_string(stream.width()));
     };
     // A read that ends normally leaves the capacity the rule's for its length.
     std::string const got = outcome(ours, text.length(), ours_threw) +
                             (ours_threw || text.reserve() == StringModel::Rule(text.length()) ? "" : " capacity");
     std::string const want = outcome(theirs, expected.size(), theirs_threw);
-    if (expected != text.c_str() || got != want) return "read " + std::to_string(step) + ": " + got + ", not " + want;
+    if (expected != text.c_str() || got != want) why = "read " + std::to_string(step) + ": " + got + ", not " + want;
     idle += !ours.good() || ours_threw;
   }
-  return "";
-}
-
-// A plan chosen by bytes (runs of a few characters or of about a piece's
-// length, the reader, the get area, flags and a throwing buffer), compared
-// under growth settings the bytes choose too, which are restored afterwards.
-inline std::string CompareReads(std::uint8_t const* data, std::size_t size) {
-  OpSource in(data, size);
-  char const alphabet[] = {'a', 'b', ' ', '\n', ';', '\t', '\0', '\xE9', '\r', '\v'};
-  auto pick = [&in, &alphabet] { return alphabet[in.Byte() % sizeof alphabet]; };
-  ReadPlan plan{"", in.Byte() % 6u, pick()};
-  std::uint8_t const mode = in.Byte(), growth = in.Byte();
-  plan.chunk = mode % 8 == 0 ? 0 : mode % 8 == 1 ? 4096 : 1 + in.Byte() % 50;  // 0: no get area
-  plan.skipws = (mode & 0x08) == 0;
-  for (int runs = in.Byte() % 8; runs > 0; --runs) {
-    std::size_t const n = in.Byte() % 4 == 0 ? 1020 + in.Byte() * 4u : in.Byte() % 12u;
-    bool const solid = in.Byte() % 2 == 0;
-    char const c = pick();
-    for (std::size_t i = 0; i < n; ++i) plan.input += solid ? c : pick();
-  }
-  if ((mode & 0x30) == 0x30) plan.input = std::string(1023u * (1 + mode / 128), 'k');  // whole pieces to the end
-  if ((mode & 0x40) != 0) {
-    std::ios_base::iostate const bad = std::ios_base::badbit, eof = std::ios_base::eofbit, fail = std::ios_base::failbit;
-    plan.throw_at = (mode & 0x80) != 0 ? std::string::npos : in.Byte() * (plan.input.size() + 2) / 256;
-    plan.exceptions = std::array{bad, eof, fail, bad | eof | fail}[in.Byte() % 4];
-  }
-  AString::initial_capacity(in.Byte() % 70);
-  // Increments of 2^k and 2^k - 1 as well as any: a power of two takes a shortcut.
-  AString::resize_increment(growth < 64 ? growth * 2 : (16u << growth / 64) - growth % 2);
-  std::string const why = CompareReads(plan);
   AString::initial_capacity(16);
   AString::resize_increment(32);
   return why;
