@@ -111,11 +111,12 @@ inline std::string Mismatch(AString const& s, StringModel const& m) {
 }
 
 // The bytes that choose operations and their arguments; zeros past the end.
-class OpSource {
- public:
-  OpSource(std::uint8_t const* data, std::size_t size) : data_(data), size_(size) {}
-  bool empty() const { return pos_ >= size_; }
-  std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+struct OpSource {
+  std::uint8_t const* data;
+  std::size_t size;
+  std::size_t pos = 0;
+  bool empty() const { return pos >= size; }
+  std::uint8_t Byte() { return pos < size ? data[pos++] : 0; }
   // A position about a length: within it, just past it, or near npos.
   unsigned int Position(unsigned int length) {
     std::uint8_t b = Byte();
@@ -126,81 +127,69 @@ class OpSource {
     for (char& c : t) c = static_cast<char>(Byte() | 1);  // no NUL inside
     return t;
   }
-
- private:
-  std::uint8_t const* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t pos_ = 0;
 };
 
-// Applies one operation, chosen by `in`, to the string and to the model;
-// returns the operation's number. Self-reference and changes of the growth
-// settings included.
-inline int Step(AString& s, StringModel& m, OpSource& in) {
-  if (m.text.size() > 1 << 16) {  // a string appended to itself doubles: keep memory bounded
-    s.clear();
-    m.Clear();
-  }
-  std::uint8_t const op = in.Byte();
-  bool const self = (op & 0x80) != 0 && !m.text.empty();
-  std::string const text = self ? m.text : in.Text();
-  char const* p = self ? s.c_str() : ((op & 0x70) == 0x70 ? nullptr : text.c_str());
-  char const* p_model = p == nullptr ? nullptr : text.c_str();
-  unsigned int const pos = in.Position(static_cast<unsigned int>(text.size()));
-  unsigned int const len = in.Position(40);
-  unsigned int const at = in.Position(s.length());
-  char const c = static_cast<char>(in.Byte() % 8 == 0 ? 0 : 'A' + in.Byte() % 26);
-  switch (op & 0x0F) {
-    case 0: s.assign(c, len % 300); m.Assign(StringModel::Run(c, len % 300)); break;
-    case 1: s.assign(p, pos, len); m.Assign(StringModel::Take(p_model, pos, len)); break;
-    case 2: s.append(c, len % 300); m.Append(StringModel::Run(c, len % 300)); break;
-    case 3: s.append(p, pos, len); m.Append(StringModel::Take(p_model, pos, len)); break;
-    case 4: s.prepend(c, len % 300); m.Prepend(StringModel::Run(c, len % 300)); break;
-    case 5: s.prepend(p, pos, len); m.Prepend(StringModel::Take(p_model, pos, len)); break;
-    case 6: {
-      AString const other(text.c_str());
-      s.insert(at, self ? s : other, pos, len);
-      m.Insert(at, text, pos, len);
-      break;
-    }
-    case 7: s.remove(at, len); m.Remove(at, len); break;
-    case 8: {  // copies are sized by their own length
-      AString copy(s);
-      s = (op & 0x10) != 0 ? copy : AString(std::move(copy));
-      m.Assign(std::string(m.text));
-      break;
-    }
-    case 9: s.clear(); m.Clear(); break;
-    case 10: s += p; m.Append(StringModel::Take(p_model, 0, AString::npos)); break;
-    case 11: AString::initial_capacity(pos); AString::resize_increment(len * 4); break;
-    case 12: {  // a number is appended as its default text
-      int const number = static_cast<int>(in.Byte() << 8 | in.Byte()) - 30000;
-      s << number;
-      m.Append(std::to_string(number));
-      break;
-    }
-    default:  // writes reach only the characters there are
-      if (c == '\0') break;
-      s[at] = c;
-      s.put_at(len, c);
-      if (at < m.text.size()) m.text[at] = c;
-      if (len < m.text.size()) m.text[len] = c;
-      break;
-  }
-  return op & 0x0F;
-}
-
-// Up to 64 operations chosen by the bytes, each checked against the model;
-// "" when all agree. The growth settings are restored afterwards.
+// Up to 64 operations chosen by the bytes, applied to a string and to the
+// model and checked after each; "" when all agree. Self-reference and changes
+// of the growth settings included; the settings are restored afterwards.
 inline std::string RunOps(std::uint8_t const* data, std::size_t size) {
-  OpSource in(data, size);
+  OpSource in{data, size};
   AString s;
   StringModel m;
   std::string why;
   for (int step = 0; step < 64 && !in.empty() && why.empty(); ++step) {
-    int const op = Step(s, m, in);
+    if (m.text.size() > 1 << 16) {  // a string appended to itself doubles: keep memory bounded
+      s.clear();
+      m.Clear();
+    }
+    std::uint8_t const op = in.Byte();
+    bool const self = (op & 0x80) != 0 && !m.text.empty();
+    std::string const text = self ? m.text : in.Text();
+    char const* p = self ? s.c_str() : ((op & 0x70) == 0x70 ? nullptr : text.c_str());
+    char const* p_model = p == nullptr ? nullptr : text.c_str();
+    unsigned int const pos = in.Position(static_cast<unsigned int>(text.size()));
+    unsigned int const len = in.Position(40);
+    unsigned int const at = in.Position(s.length());
+    char const c = static_cast<char>(in.Byte() % 8 == 0 ? 0 : 'A' + in.Byte() % 26);
+    switch (op & 0x0F) {
+      case 0: s.assign(c, len % 300); m.Assign(StringModel::Run(c, len % 300)); break;
+      case 1: s.assign(p, pos, len); m.Assign(StringModel::Take(p_model, pos, len)); break;
+      case 2: s.append(c, len % 300); m.Append(StringModel::Run(c, len % 300)); break;
+      case 3: s.append(p, pos, len); m.Append(StringModel::Take(p_model, pos, len)); break;
+      case 4: s.prepend(c, len % 300); m.Prepend(StringModel::Run(c, len % 300)); break;
+      case 5: s.prepend(p, pos, len); m.Prepend(StringModel::Take(p_model, pos, len)); break;
+      case 6: {
+        AString const other(text.c_str());
+        s.insert(at, self ? s : other, pos, len);
+        m.Insert(at, text, pos, len);
+        break;
+      }
+      case 7: s.remove(at, len); m.Remove(at, len); break;
+      case 8: {  // copies are sized by their own length
+        AString copy(s);
+        s = (op & 0x10) != 0 ? copy : AString(std::move(copy));
+        m.Assign(std::string(m.text));
+        break;
+      }
+      case 9: s.clear(); m.Clear(); break;
+      case 10: s += p; m.Append(StringModel::Take(p_model, 0, AString::npos)); break;
+      case 11: AString::initial_capacity(pos); AString::resize_increment(len * 4); break;
+      case 12: {  // a number is appended as its default text
+        int const number = static_cast<int>(in.Byte() << 8 | in.Byte()) - 30000;
+        s << number;
+        m.Append(std::to_string(number));
+        break;
+      }
+      default:  // writes reach only the characters there are
+        if (c == '\0') break;
+        s[at] = c;
+        s.put_at(len, c);
+        if (at < m.text.size()) m.text[at] = c;
+        if (len < m.text.size()) m.text[len] = c;
+        break;
+    }
     why = Mismatch(s, m);
-    if (!why.empty()) why = "step " + std::to_string(step) + " op " + std::to_string(op) + ":" + why;
+    if (!why.empty()) why = "step " + std::to_string(step) + " op " + std::to_string(op & 0x0F) + ":" + why;
   }
   AString::initial_capacity(16);
   AString::resize_increment(32);
@@ -318,7 +307,7 @@ inline std::istream& ReferenceReadToken(std::istream& in, std::string const& inp
 // afterwards). "" when every read gives the same text, state, position, width
 // and exception on both sides; else the first difference.
 inline std::string CompareReads(std::uint8_t const* data, std::size_t size) {
-  OpSource in(data, size);
+  OpSource in{data, size};
   char const alphabet[] = {'a', 'b', ' ', '\n', ';', '\t', '\0', '\xE9', '\r', '\v'};
   auto pick = [&in, &alphabet] { return alphabet[in.Byte() % sizeof alphabet]; };
   // 0: read_to_delim(delim), 1: read_line, 2: read_token, 3: read_file, 4: read_string, 5: each in turn
