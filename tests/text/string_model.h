@@ -258,46 +258,36 @@ inline void AppendPiece(std::string& text, char const* piece, std::size_t n) {
   text.erase(std::remove(text.end() - static_cast<std::ptrdiff_t>(n), text.end(), '\0'), text.end());
 }
 
-inline std::istream& ReferenceReadToDelim(std::istream& in, char delim, std::string& text) {
+inline void ReferenceReadToDelim(std::istream& in, char delim, std::string& text) {
   text.clear();
-  if (!in.good()) return in;
   char piece[1024];
-  for (;;) {
-    char ch = 0;
-    in.get(ch);
-    if (!in.good() || ch == delim) break;
+  for (char ch = 0; in.good() && in.get(ch) && ch != delim;) {
     in.putback(ch);
     in.get(piece, 1024, delim);
     AppendPiece(text, piece, static_cast<std::size_t>(in.gcount()));
-    if (!in.good()) break;
   }
-  return in;
 }
 
 // `input` is the whole text the stream reads, from which the characters an
 // extraction stored are recovered by position (they may include NUL bytes,
 // which the buffer's terminator would hide).
-inline std::istream& ReferenceReadToken(std::istream& in, std::string const& input, std::string& text) {
+inline void ReferenceReadToken(std::istream& in, std::string const& input, std::string& text) {
   text.clear();
-  if (!in.good()) return in;
+  if (!in.good()) return;
   char piece[1024];
   std::ctype<char> const& ctype = std::use_facet<std::ctype<char>>(in.getloc());
+  bool const skip = (in.flags() & std::ios_base::skipws) != 0;
   for (;;) {
-    std::size_t before = ReadPosition(in);
+    std::size_t first = ReadPosition(in);
     in.width(1024);
     in >> piece;
-    std::size_t after = ReadPosition(in);
-    std::size_t first = before;
-    if ((in.flags() & std::ios_base::skipws) != 0) {
-      while (first < after && ctype.is(std::ctype_base::space, input[first])) ++first;
-    }
+    std::size_t const after = ReadPosition(in);
+    while (skip && first < after && ctype.is(std::ctype_base::space, input[first])) ++first;
     AppendPiece(text, input.data() + first, after - first);
     if (!in.good()) break;
-    int next = in.peek();
-    if (next == EOF || std::isspace(next)) break;  // departure: the end of input ends the token
+    if (in.peek() == EOF || std::isspace(in.peek())) break;  // departure: the end of input ends the token
   }
   in.width(0);  // the library leaves the width at 0 whatever happened
-  return in;
 }
 
 // A whole input read by the library and by the reference side by side, as
