@@ -8,7 +8,7 @@
 // scanned directly instead, a buffered run at a time, in one pass that stops
 // at the delimiter (or whitespace) or a NUL byte, and each run is copied
 // whole. The text, the stream's position and the state bits left behind are
-// those of the piecewise reading, which tests/text/stream_reference.h spells
+// those of the piecewise reading, which tests/text/string_model.h spells
 // out and the tests compare against; where they differ on purpose:
 //   - a NUL byte inside a line or token is dropped; the piecewise reading
 //     kept only the part of each 1,023-character piece before its first NUL.

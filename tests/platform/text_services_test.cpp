@@ -1,10 +1,9 @@
 // The platform's text services where the library's callers rely on more
 // than the AString tests show: character-set conversion into another
-// buffer and null arguments, and module file names and the working
-// directory under the platform's cut-and-return-size rules.
+// buffer and null arguments, and module file names under the platform's
+// cut-and-return-size rules.
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -33,14 +32,6 @@ TEST(TextServices, ConversionsAndBufferRules) {
   void* self = dlopen(nullptr, RTLD_LAZY);  // the main program's own handle
   EXPECT_EQ(GetModuleFileNameA(static_cast<HINSTANCE>(self), buffer, sizeof buffer), program.size());
   dlclose(self);
-
-  std::string const cwd = std::filesystem::current_path().string();
-  EXPECT_EQ(_getcwd(buffer, static_cast<int>(cwd.size())), nullptr);  // no room for the NUL
-  EXPECT_EQ(_getcwd(buffer, 0), nullptr);
-  char* own = _getcwd(nullptr, 0);
-  ASSERT_NE(own, nullptr);
-  EXPECT_EQ(std::string(own), cwd);
-  std::free(own);
 }
 
 }  // namespace
