@@ -236,6 +236,16 @@ TEST(StringStorage, NumbersAndOperators) {
     EXPECT_EQ(row.value.reserve(), StringModel::Rule(static_cast<unsigned int>(row.text.size()))) << row.text;
   }
   EXPECT_EQ(static_cast<CString>(AString("back")), "back");
+  // Numbers are formatted through a scratch buffer: two threads at once each get their own text.
+  if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
+  auto work = [](int from, bool* ok) {
+    for (int i = from; i < from + 20000; ++i) *ok = *ok && std::to_string(i) == AString(i).c_str();
+  };
+  bool ok[2] = {true, true};
+  std::thread other(work, 200000, &ok[1]);
+  work(100000, &ok[0]);
+  other.join();
+  EXPECT_TRUE(ok[0] && ok[1]);
 }
 
 // Random plans (texts of short and piece-sized runs, read through small get
