@@ -163,6 +163,11 @@ TEST_F(Endpoints, ServerStartAndStop) {
   // not overtaken by the worker; the worker only waits on it.
   for (int i = 0; i < 500 && script.Calls().size() < 7; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   EXPECT_EQ(script.Calls(true).back(), "WaitListen()");
+  script.Reset();
+  script.results["Listen"] = {1714};
+  EXPECT_EQ(waiting.start(), 1714u);  // reported, and no worker left waiting on a listen that failed
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(script.Calls().back(), "UnregisterIf");
 }  // the runtime listens on (for another server): destruction does not wait
 
 // A failing step records its status, undoes what its operation's rules say
