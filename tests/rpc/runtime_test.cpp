@@ -172,6 +172,8 @@ TEST_P(RpcTwoProcesses, ServeAnswerHostilePeersRecoverAndStop) {
   Raw raw(ServerOf(rpc), udp);
   raw.Run(7, 3, program, 0);  // another RPC version: told so, the connection kept
   EXPECT_EQ(raw.Reply(2000), (Words{7, REPLY, MSG_DENIED, RPC_MISMATCH, 2, 2}));
+  raw.Run(6, 2, program + 4, 0);  // a program not served here: told so, the connection kept
+  EXPECT_EQ(raw.Reply(2000), (Words{6, REPLY, MSG_ACCEPTED, 0, 0, PROG_UNAVAIL}));
   raw.Run(8, 2, program, 800);
   if (udp) {  // a resend while the call runs gets nothing; once it is done, its reply again
     Pause(100);
