@@ -8,15 +8,28 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "brindle/rpc.h"
 #include "probe.h"
-#include "probe_manager.h"
 #include "tests/child_process.h"
 #include "tests/portable.h"
+
+// The probe interface's server routines and the stubs' allocator.
+extern "C" {
+void* __RPC_USER MIDL_user_allocate(size_t size) { return std::malloc(size); }
+void __RPC_USER MIDL_user_free(void* block) { std::free(block); }
+ULONG s_ProbeLength(handle_t, char const* text) { return static_cast<ULONG>(std::strlen(text)); }
+int s_ProbeAdd(handle_t, int left, int right) {
+  return static_cast<int>(static_cast<unsigned int>(left) + static_cast<unsigned int>(right));
+}
+ULONG s_ProbeProcessId(handle_t) { return GetCurrentProcessId(); }
+}  // extern "C"
 
 namespace {
 
@@ -30,6 +43,62 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 [[maybe_unused]] LPTOP_LEVEL_EXCEPTION_FILTER const previous_filter = SetUnhandledExceptionFilter(ReportCrash);
+
+// The endpoint a handle names ("" for none yet).
+std::string EndpointOf(RPC_BINDING_HANDLE handle) {
+  RPC_CSTR text = nullptr, endpoint = nullptr;
+  std::string result;
+  if (RpcBindingToStringBindingA(handle, &text) != RPC_S_OK) return "(no binding)";
+  if (RpcStringBindingParseA(text, nullptr, nullptr, nullptr, &endpoint, nullptr) == RPC_S_OK && endpoint) {
+    result = reinterpret_cast<char const*>(endpoint);
+    RpcStringFreeA(&endpoint);
+  }
+  RpcStringFreeA(&text);
+  return result;
+}
+
+// The first endpoint this process serves ("" for none).
+std::string ServedHere() {
+  RPC_BINDING_VECTOR* bindings = nullptr;
+  if (RpcServerInqBindings(&bindings) != RPC_S_OK) return "";
+  std::string endpoint = bindings->Count > 0 ? EndpointOf(bindings->BindingH[0]) : "";
+  RpcBindingVectorFree(&bindings);
+  return endpoint;
+}
+
+// Whether this process listens, waiting up to 10 s for it to become `wanted`.
+bool ListeningHere(bool wanted = true) {
+  for (int i = 0; i < 500 && (RpcMgmtIsServerListening(nullptr) == RPC_S_OK) != wanted; ++i) Sleep(20);
+  return RpcMgmtIsServerListening(nullptr) == RPC_S_OK;
+}
+
+// Started again by Rpcrt4TwoProcesses with BRINDLE_RPC_SERVE="<protseq>
+// <dont-wait>", this program is the server process: it prints "started
+// <status> <endpoint> <state>", then at each "stop" on its input "stopped
+// <status> <state> <status text>", and ends with its input, destroying the
+// server. The endpoint ("-" for none) tells the mapper's answer for this
+// server from a stale one; the state, "listening" or "idle", is this
+// process's own view, after giving a listening worker time to begin or end.
+[[maybe_unused]] int const serving = [] {
+  char const* serve = std::getenv("BRINDLE_RPC_SERVE");
+  char protseq[32] = "";
+  int dont_wait = 0;
+  if (serve == nullptr || std::sscanf(serve, "%31s %d", protseq, &dont_wait) != 2) return 0;
+  {
+    ARpcServer server(reinterpret_cast<unsigned char const*>(protseq), s_Probe_v1_0_s_ifspec, 0, dont_wait, nullptr,
+                      1, 8, nullptr);
+    unsigned int const status = server.start();
+    std::string const endpoint = ServedHere();
+    std::printf("started %u %s %s\n", status, endpoint.empty() ? "-" : endpoint.c_str(),
+                ListeningHere(status == RPC_S_OK || status == RPC_S_ALREADY_LISTENING) ? "listening" : "idle");
+    for (std::string command; std::fflush(stdout) == 0 && std::getline(std::cin, command);) {
+      if (command.rfind("stop", 0) != 0) continue;
+      unsigned int const stopped = server.stop();
+      std::printf("stopped %u %s %s\n", stopped, ListeningHere(false) ? "listening" : "idle", server.getStatusString());
+    }
+  }
+  std::exit(0);
+}();
 
 std::string Record(char const* message, unsigned int status, int line, char const* file) {
   return std::string(message) + "  status: " + std::to_string(status) + " line: " + std::to_string(line) +
@@ -69,19 +138,19 @@ void ExpectServedBy(std::string const& endpoint, unsigned long process) {
   EXPECT_EQ(ProbeLength(caller.handle, "across"), 6u);
 }
 
-// A server in rpcrt4_probe_server, in either listening mode, is found through
+// A server in a second process, in either listening mode, is found through
 // the mapper and at its endpoint named outright until it stops; a stop with
 // nothing to undo answers by status rather than ending the process.
 TEST(Rpcrt4TwoProcesses, ServedUntilStoppedInBothListeningModes) {
   // The server process serves on the runtime's threads while its own waits
   // for commands: threads racing, which an emulated CPU does not survive.
   if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
-  std::string const program = brindle::testing::ProgramPath();
-  std::string const server_program = program.substr(0, program.find_last_of("\\/") + 1) + "rpcrt4_probe_server.exe";
   std::string const stopped = "stopped 0 idle " + Record("ARpcServer::stop", 0, 242, ".\\rpcserver");
   for (char const* dont_wait : {"0", "1"}) {
     SCOPED_TRACE(dont_wait);
-    brindle::testing::ChildProcess server({server_program, "ncalrpc", dont_wait});
+    brindle::testing::SetEnv("BRINDLE_RPC_SERVE", (std::string("ncalrpc ") + dont_wait).c_str());
+    brindle::testing::ChildProcess server({brindle::testing::ProgramPath()});
+    brindle::testing::SetEnv("BRINDLE_RPC_SERVE", nullptr);
     std::string line;
     ASSERT_TRUE(server.ReadLine(&line, 120000)) << "the server process did not start";
     char endpoint[128] = "";
