@@ -9,31 +9,9 @@
 #include <cstring>
 #include <vector>
 
-#include "brindle/bits.h"
+#include "tests/bits/stored_field.h"
 
 namespace {
-
-struct Field : ABitField {
-  using ABitField::ABitField;
-  bool Load(std::vector<BYTE> bytes) {
-    CMemFile file(bytes.data(), static_cast<UINT>(bytes.size()));
-    CArchive archive(&file, CArchive::load);
-    try {
-      archive_read(archive);
-    } catch (CArchiveException&) {
-      return false;
-    }
-    return true;
-  }
-  std::vector<BYTE> Store() const {
-    std::vector<BYTE> bytes(2 + 8192);  // room for the longest form
-    CMemFile file(bytes.data(), static_cast<UINT>(bytes.size()));
-    CArchive archive(&file, CArchive::store);
-    archive_write(archive).Close();
-    bytes.resize(file.GetPosition());
-    return bytes;
-  }
-};
 
 void Require(bool ok) {
   if (!ok) std::abort();
@@ -43,7 +21,7 @@ void Require(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   if (size > 9000) return 0;
-  Field f(24);
+  brindle::testing::StoredField f(24);
   f.BSET(1).BSET(23);
   std::vector<BYTE> const before = f.Store();
   unsigned int const stored = size < 2 ? 0 : data[0] | (data[1] << 8);

@@ -50,7 +50,7 @@ build=$root/build/test-thread
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_SANITIZE=thread \
   -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF -DBRINDLE_CONSUMER_TEST=OFF \
   >"$root/build/configure-thread.log"
-cmake --build "$build" -j "$jobs" --target rpc_endpoint_test rpc_runtime_test rpc_probe_server frame_test \
+cmake --build "$build" -j "$jobs" --target rpc_endpoint_test rpc_runtime_test frame_test \
   >"$root/build/build-thread.log" 2>&1 || {
   tail -n 60 "$root/build/build-thread.log"
   exit 1

@@ -13,30 +13,13 @@
 #include <gtest/gtest.h>
 
 #include "brindle/bits.h"
+#include "tests/bits/stored_field.h"
 
 namespace {
 
 // The archive operations are protected: a derived class is how a client
 // stores a field.
-struct Stored : ABitField {
-  using ABitField::ABitField;
-  explicit Stored(std::vector<bool> const& bits) : ABitField(static_cast<unsigned int>(bits.size())) {
-    for (unsigned int i = 0; i < bits.size(); ++i) bits[i] ? BSET(i) : BRESET(i);
-  }
-  std::vector<BYTE> Store() const {
-    std::vector<BYTE> bytes(2 + 8192);  // room for the longest form
-    CMemFile file(bytes.data(), static_cast<UINT>(bytes.size()));
-    CArchive archive(&file, CArchive::store);
-    archive_write(archive).Close();
-    bytes.resize(file.GetPosition());
-    return bytes;
-  }
-  void Load(std::vector<BYTE> bytes) {
-    CMemFile file(bytes.data(), static_cast<UINT>(bytes.size()));
-    CArchive archive(&file, CArchive::load);
-    archive_read(archive);
-  }
-};
+using Stored = brindle::testing::StoredField;
 
 // After each step every bit reads as the model says (past the count, 0),
 // both iterations report the model's bits highest first, and the field

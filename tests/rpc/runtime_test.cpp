@@ -11,8 +11,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,8 +27,28 @@
 #include "platform/posix/rpc/rpc_posix.h"
 #include "probe.h"
 #include "tests/child_process.h"
+#include "tests/portable.h"
 
 #include <rpc/rpcb_prot.h>  // after rpc/rpc.h, which it needs
+
+// The probe interface's procedures, and its dispatch routine from rpcgen.
+extern "C" void probe_prog_1(svc_req* request, SVCXPRT* transport);
+std::atomic<unsigned int> runs{0};
+bool_t echo_1_svc(text* argument, text* result, svc_req*) { return (*result = strdup(*argument)) != nullptr; }
+bool_t run_1_svc(u_int* milliseconds, u_int* begun, svc_req*) {
+  *begun = ++runs;
+  std::this_thread::sleep_for(std::chrono::milliseconds(*milliseconds));
+  return TRUE;
+}
+bool_t who_1_svc(void*, int* pid, svc_req* request) {
+  ucred verified{};
+  *pid = SVC_CONTROL(request->rq_xprt, BRINDLE_SVCGET_PEERCRED, &verified) ? verified.pid : 0;
+  return TRUE;
+}
+int probe_prog_1_freeresult(SVCXPRT*, xdrproc_t xdr_result, caddr_t result) {
+  xdr_free(xdr_result, result);
+  return 1;
+}
 
 namespace {
 
@@ -58,9 +80,30 @@ struct ScopedVariable {
   char const* name;
 };
 
+// Started again with BRINDLE_RPC_SERVE="<protseq> <program>", this program
+// is the server process: it serves the probe interface, prints "started
+// <status>", then at each "stop" on its input "stopped <status>", and ends
+// with its input, destroying the server.
+[[maybe_unused]] int const serving = [] {
+  char const* serve = std::getenv("BRINDLE_RPC_SERVE");
+  char protseq[32] = "";
+  unsigned long program = 0;
+  if (serve == nullptr || std::sscanf(serve, "%31s %lu", protseq, &program) != 2) return 0;
+  {
+    static RPC_INTERFACE iface = {static_cast<rpcprog_t>(program), PROBE_VERS, probe_prog_1};
+    ARpcServer server(U(protseq), &iface, 0, 1, nullptr, 1, 8, nullptr);
+    std::cout << "started " << server.start() << std::endl;
+    for (std::string command; std::getline(std::cin, command);) {
+      if (command == "stop") std::cout << "stopped " << server.stop() << std::endl;
+    }
+  }
+  std::exit(0);
+}();
+
 // The probe server process, started: "started 0" read.
 std::unique_ptr<ChildProcess> StartServer(char const* protseq, rpcprog_t program) {
-  auto server = std::make_unique<ChildProcess>(std::vector<std::string>{RPC_PROBE_SERVER, protseq, std::to_string(program)});
+  ScopedVariable serve("BRINDLE_RPC_SERVE", std::string(protseq) + " " + std::to_string(program));
+  auto server = std::make_unique<ChildProcess>(std::vector<std::string>{brindle::testing::ProgramPath()});
   std::string line;
   EXPECT_TRUE(server->ReadLine(&line, 20000) && line == "started 0") << line;
   return server;
