@@ -275,7 +275,10 @@ TEST(RpcServerLimits, HostilePeersAreCutOffWhileCallsGoOn) {
   // The third and fourth silent ones push out the two idlest: this client's connection, then the half record.
   EXPECT_TRUE(peers[1].Closed(2000) && !peers.back().Closed(0)) << "not the idlest closed to make room for the newest";
   EXPECT_EQ(Echo(rpc, "still served"), "still served");
+  Raw busy(endpoint, false);  // a call running past the idle limit keeps its connection
+  busy.Run(5, 2, TestProgram(3), 5500);
   for (Raw& peer : peers) EXPECT_TRUE(peer.Closed(6000)) << "an idle connection stayed";
+  EXPECT_EQ(busy.Reply(4000).size(), 7u) << "a connection was closed while its call ran";
 }
 
 std::atomic<int> begun{0}, done{0}, late_runs{0};  // late: RUN, sent only where the server closed first

@@ -1,5 +1,7 @@
 #if !defined(_WIN32)
 #include <dlfcn.h>
+#include <sched.h>
+#include <sys/mount.h>
 #endif
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include "brindle/scramble.h"
 #include "brindle/string_table.h"
 #include "platform/platform.h"
+#include "tests/child_process.h"
 #include "tests/portable.h"
 #include "tests/text/string_model.h"
 #include "text/string_paths.h"
@@ -161,6 +164,17 @@ TEST(StringEdit, WorkingDirectoryAndModuleFilesAtAnyLength) {
   fs::remove_all(beside);
   int not_a_module = 0;
   EXPECT_EQ(AString::getcfd(reinterpret_cast<HINSTANCE>(&not_a_module)).is_null(), 1);
+#if !defined(_WIN32)
+  // Without /proc (a mount namespace of its own, where allowed) the program
+  // is known by the name it was started with.
+  brindle::testing::ChildProcess without_proc([&program] {
+    if (unshare(CLONE_NEWNS) != 0) return true;
+    return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount("none", "/proc", "tmpfs", 0, nullptr) == 0 && AString::getcfn(nullptr).c_str() == program;
+  });
+  std::string held;
+  EXPECT_TRUE(without_proc.ReadLine(&held, 10000) && held == "held");
+#endif
 }
 
 TEST(StringEdit, TokensFormattingCopiesAndNumbers) {
