@@ -5,23 +5,7 @@
 #ifndef BRINDLE_TESTS_CHILD_PROCESS_H
 #define BRINDLE_TESTS_CHILD_PROCESS_H
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
-#include <algorithm>
-#include <chrono>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
+#include "tests/portable.h"
 
 namespace brindle::testing {
 

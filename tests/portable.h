@@ -1,20 +1,58 @@
-// The few process services the tests need that differ between POSIX and
-// Windows: the environment, the program's own path and loading a module.
+// What every test program shares: the standard and system headers the tests
+// use (so that each test file names only the units it tests), GoogleTest,
+// and the few process services that differ between POSIX and Windows: the
+// environment, the program's own path and loading a module.
 #ifndef BRINDLE_TESTS_PORTABLE_H
 #define BRINDLE_TESTS_PORTABLE_H
-
-#include <cstdlib>
-#include <string>
 
 #if defined(_WIN32)
 #include <process.h>
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
-
-#include <filesystem>
 #endif
+
+#include <algorithm>
+#include <atomic>
+#include <bitset>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include "brindle/platform_types.h"
 

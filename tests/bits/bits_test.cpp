@@ -4,16 +4,10 @@
 // bit field's rows the model leaves open: the clamped counts, the archive
 // layout (whose reading fuzz/bit_field_fuzz.cpp checks from every side),
 // and the rules in which it differs from a plain byte array.
-#include <algorithm>
-#include <bitset>
-#include <cstdint>
-#include <random>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "brindle/bits.h"
 #include "tests/bits/stored_field.h"
+#include "tests/portable.h"
 
 namespace {
 

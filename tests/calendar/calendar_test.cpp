@@ -3,18 +3,6 @@
 // and local time against the C library under pinned zones, with the
 // daylight-saving changes at their seconds; then the rows those leave open:
 // invalid input, two-digit years, names, the parser's refusals, the texts.
-#include <algorithm>
-#include <chrono>
-#include <cstdint>
-#include <ctime>
-#include <future>
-#include <random>
-#include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "brindle/calendar.h"
 #include "calendar/calendar_internal.h"

@@ -2,15 +2,6 @@
 // (nm) or, on Windows, from the loaded DLL's export directory.
 #include <cxxabi.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <set>
-#include <string>
-
-#include <gtest/gtest.h>
-
 #include "tests/portable.h"
 
 namespace {

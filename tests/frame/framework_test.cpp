@@ -1,16 +1,5 @@
 // The framework classes: CString, CTime, the exceptions, CMemFile and
 // CArchive, threads, and string resources by module.
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "brindle/brindle.h"
 #include "brindle/string_table.h"

@@ -3,25 +3,6 @@
 // file exists and could be opened for exclusive writing, and why not, from
 // real holders; a probe that nothing it looks at notices; and, on POSIX, the
 // platform layer's file calls under them.
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/file.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <string>
-#include <tuple>
-
-#include <gtest/gtest.h>
 
 #include "brindle/fs.h"
 #include "platform/platform.h"

@@ -1,14 +1,9 @@
 // APoint, ASize, ARect: subtraction tiles the object and the rectangle tests
 // agree with one another on random pairs; lengths are exact; each move and
 // resize has its copying twin; arithmetic wraps.
-#include <climits>
-#include <cstdint>
-#include <random>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "brindle/geometry.h"
+#include "tests/portable.h"
 
 void PrintTo(ARect const& r, std::ostream* os) { *os << r.left << "," << r.top << "," << r.right << "," << r.bottom; }
 

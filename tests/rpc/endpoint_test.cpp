@@ -5,22 +5,10 @@
 // each is logged as "Name(arguments)" (a pointer as null, iface for
 // test_interface's address, or p) and returns the status scripted for it (0
 // by default, or the next of a queue whose last repeats), or throws.
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <deque>
-#include <map>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "brindle/rpc.h"
 #include "platform/rpc_runtime.h"
+#include "tests/portable.h"
 
 namespace {
 

@@ -4,24 +4,6 @@
 // versions, half-sent and silent connections, a server killed and started
 // again, a mapper that does not answer. Tests that need rpcbind skip when it
 // does not answer; every wait is bounded and every child process is reaped.
-#include <poll.h>
-#include <signal.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <deque>
-#include <iostream>
-#include <memory>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "brindle/rpc.h"
 #include "platform/posix/rpc/rpc_posix.h"

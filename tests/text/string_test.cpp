@@ -1,20 +1,4 @@
-#if !defined(_WIN32)
-#include <dlfcn.h>
-#include <sched.h>
-#include <sys/mount.h>
-#endif
 
-#include <algorithm>
-#include <climits>
-#include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <random>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "brindle/astring.h"
 #include "brindle/scramble.h"

@@ -4,16 +4,6 @@
 // this compiler cannot catch, so calls are made only where the server must
 // be listening; every other outcome is read from the endpoints' statuses and
 // the runtime's own non-raising queries.
-#include <windows.h>
-
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <iostream>
-#include <string>
-
-#include <gtest/gtest.h>
 
 #include "brindle/rpc.h"
 #include "probe.h"
