@@ -2,6 +2,8 @@
 // (nm) or, on Windows, from the loaded DLL's export directory.
 #include <cxxabi.h>
 
+#include <regex>
+
 #include "tests/portable.h"
 
 namespace {
@@ -54,18 +56,13 @@ TEST(ExportSurface, PublicFamiliesOnly) {
                            "brindle::StringTable::Find(unsigned int) const"}) {
     EXPECT_EQ(symbols.count(name), brindle::testing::kWindows ? 0u : 1u) << name;
   }
-  char const* const prefixes[] = {
-      "AString::", "CString::", "CTime::", "CException::", "CUserException::", "CArchiveException::", "CFile::",
-      "CFileException::", "CMemFile::", "CArchive::", "CWinThread::", "brindle::StringTable::", "AfxBeginThread(",
-      "AfxThrowUserException()", "LoadStringA", "_tzset", "_timezone", "_daylight", "charEncrypt(", "strEncrypt(",
-      "sprintf(", "ABitField::", "AHugeNum::", "APoint::", "ASize::", "ARect::", "ADirectory::", "AdirSystem32::",
-      "AdirDesktop::", "AdirTaskBarProgs::", "AFile::", "ADate::", "ATime::", "operator>>(std::istream&, ADate&)",
-      "operator<<(std::ostream&, ADate const&)", "operator<<(std::ostream&, ATime const&)", "ARpcClient::",
-      "ARpcServer::", "ARpcController::getStatus() const", "ARpcController::getStatusString() const",
-      "RpcBindingInqClient", "typeinfo for ", "typeinfo name for ", "vtable for ",
-      "__odr_asan."};  // AddressSanitizer's one-definition-rule markers
+  // The classes' members and type data, the free functions, the stand-ins and AddressSanitizer's markers.
+  std::regex const known(
+      "(typeinfo (name )?|vtable )for .*|(A|C)[A-Za-z0-9]+::.*|brindle::StringTable::.*|(AfxBeginThread|"
+      "AfxThrowUserException|charEncrypt|strEncrypt|sprintf|operator<<|operator>>)\\(.*|LoadStringA|_tzset|_timezone|"
+      "_daylight|RpcBindingInqClient|__odr_asan\\..*");
   for (auto const& name : symbols) {
-    EXPECT_TRUE(std::ranges::any_of(prefixes, [&](char const* prefix) { return name.starts_with(prefix); })) << name;
+    EXPECT_TRUE(std::regex_match(name, known)) << name;
     EXPECT_EQ(name.find("brindle::detail"), std::string::npos) << name;
   }
 }
