@@ -304,8 +304,8 @@ TEST(RpcServerLifecycle, ServersSharingAnInterfaceStopAndOutliveTheirCalls) {
 }
 
 // A datagram call is resent after 1 s, then 2 s later..., with one xid; a
-// string binding is judged whole when a client starts; a released handle is
-// refused.
+// stream peer that hangs up mid-call fails the call alone; a string binding
+// is judged whole when a client starts; a released handle is refused.
 TEST(RpcClientBinding, ResendsBackOffAndStartJudgesTheWholeBinding) {
   std::string port;
   int fake = BoundSocket(&port);
@@ -321,6 +321,28 @@ TEST(RpcClientBinding, ResendsBackOffAndStartJudgesTheWholeBinding) {
   ASSERT_EQ(xids.size(), 2u) << "sent at 0 s and 1 s; the next resend is due at 3 s";
   EXPECT_EQ(xids[0], xids[1]);
   close(fake);
+  // A peer that hangs up in the middle of a call: its reset finds this side
+  // half-closed, so the next write raises SIGPIPE, which must not end this
+  // process. The peer always ends, its reset and close bounding the call.
+  std::string sink;
+  int const hangs_up = BoundSocket(&sink, SOCK_STREAM);
+  std::thread peer([hangs_up] {
+    pollfd p{hangs_up, POLLIN, 0};
+    int const fd = poll(&p, 1, 5000) == 1 ? accept(hangs_up, nullptr, nullptr) : -1;
+    timeval const wait = {5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char buffer[65536];
+    for (ssize_t n = 1, got = 0; n > 0 && got < 1 << 20; got += n) n = recv(fd, buffer, sizeof buffer, 0);
+    linger const reset = {1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    shutdown(fd, SHUT_WR);
+    close(fd);
+    close(hangs_up);
+  });
+  Caller hung_up("ncacn_ip_tcp", "127.0.0.1", sink.c_str());
+  Echo(hung_up.Client(TestProgram(1)), std::string(16 << 20, 'x'), &status);
+  peer.join();
+  EXPECT_TRUE(status == RPC_CANTSEND || status == RPC_CANTRECV) << status;
   // A mapper that refuses or stays silent fails a lookup and a registration promptly.
   std::string closed, silent;
   int listener = BoundSocket(&silent, SOCK_STREAM);
