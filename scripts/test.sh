@@ -1,17 +1,52 @@
 #!/bin/sh
-# The whole test suite: a normal build and an AddressSanitizer +
-# UndefinedBehaviorSanitizer build, each run with ctest, a ThreadSanitizer
-# build of the threaded tests, bounded runs of the fuzz targets, then the
-# Windows DLL built and tested under Wine (scripts/windows.sh).
-# Installs what is missing first, and starts rpcbind, when run as root.
-# Exits non-zero on any failure.
+# The whole test suite, suite by suite: a normal build and an AddressSanitizer
+# + UndefinedBehaviorSanitizer build, each run with ctest, a ThreadSanitizer
+# build of the threaded tests, bounded runs of the fuzz targets, then
+# Brindle.dll for 64-bit and for 32-bit Windows, cross-built and tested under
+# Wine (scripts/windows.sh). Installs what is missing first, and starts
+# rpcbind, when run as root. A failing suite does not stop the others; the
+# summary at the end names each suite as passed, skipped (and why) or failed,
+# and the exit status is non-zero when any failed.
 #
 # BRINDLE_FUZZ_SECONDS sets each fuzz target's run (default 30; 0 skips);
-# BRINDLE_WINDOWS=0 skips the Windows step.
+# BRINDLE_WINDOWS=0 skips both Windows suites; BRINDLE_WINDOWS_EMULATED=1
+# runs the 32-bit one under qemu where the kernel runs no 32-bit programs
+# (registering qemu with the kernel: see scripts/windows.sh).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 fuzz_seconds=${BRINDLE_FUZZ_SECONDS:-30}
+summary=""
+failures=0
+skips=0
+note=$(mktemp)
+trap 'rm -f "$note"' EXIT
+
+# suite <name> <command...>: runs the command in a subshell, so that its
+# exit or failure ends only that suite, and records the outcome and time.
+# Exit status 77 is a skip, its reason in "$note".
+suite() {
+  name=$1
+  shift
+  : >"$note"
+  start=$(date +%s)
+  status=0
+  ("$@") || status=$?
+  seconds=$(($(date +%s) - start))
+  case $status in
+    0) outcome="passed" ;;
+    77) outcome="skipped: $(cat "$note")"; skips=$((skips + 1)) ;;
+    *) outcome="FAILED (status $status)"; failures=$((failures + 1)) ;;
+  esac
+  echo "=== $name: $outcome (${seconds} s)"
+  summary="$summary  $name: $outcome (${seconds} s)
+"
+}
+
+skipped() {  # reason: ends the suite's subshell
+  echo "$1" >"$note"
+  exit 77
+}
 
 sh "$root/scripts/deps.sh" cmake make g++ libc6-dev pkgconf libgtest-dev libbenchmark-dev \
   clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind
@@ -21,13 +56,16 @@ run_suite() {  # name, then extra cmake arguments
   shift
   build=$root/build/test-$name
   echo "=== $name build"
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$root/build/configure-$name.log"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$root/build/configure-$name.log" || {
+    tail -n 60 "$root/build/configure-$name.log"
+    exit 1
+  }
   cmake --build "$build" -j "$jobs" >"$root/build/build-$name.log" 2>&1 || {
     tail -n 60 "$root/build/build-$name.log"
     exit 1
   }
   echo "=== $name tests"
-  (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 600)
+  cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 600
 }
 
 mkdir -p "$root/build"
@@ -35,37 +73,42 @@ mkdir -p "$root/build"
 # The RPC integration tests need rpcbind; without it they skip.
 sh "$root/scripts/rpcbind.sh" || echo "the RPC tests that need rpcbind will skip" >&2
 
-run_suite normal
+suite normal run_suite normal
 
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite sanitize -DBRINDLE_SANITIZE=address,undefined \
-    -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_CONSUMER_TEST=OFF
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+suite "address and undefined-behaviour sanitizers" run_suite sanitize -DBRINDLE_SANITIZE=address,undefined \
+  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_CONSUMER_TEST=OFF
+unset ASAN_OPTIONS UBSAN_OPTIONS
 
 # ThreadSanitizer, for the tests whose code runs threads: the RPC endpoints
 # and runtime, and the framework's worker threads. Only their programs are
 # built.
-echo "=== thread build"
-build=$root/build/test-thread
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_SANITIZE=thread \
-  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF -DBRINDLE_CONSUMER_TEST=OFF \
-  >"$root/build/configure-thread.log"
-cmake --build "$build" -j "$jobs" --target rpc_endpoint_test rpc_runtime_test frame_test \
-  >"$root/build/build-thread.log" 2>&1 || {
-  tail -n 60 "$root/build/build-thread.log"
-  exit 1
+thread_suite() {
+  echo "=== thread build"
+  build=$root/build/test-thread
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLE_SANITIZE=thread \
+    -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF -DBRINDLE_CONSUMER_TEST=OFF \
+    >"$root/build/configure-thread.log" || exit 1
+  cmake --build "$build" -j "$jobs" --target rpc_endpoint_test rpc_runtime_test frame_test \
+    >"$root/build/build-thread.log" 2>&1 || {
+    tail -n 60 "$root/build/build-thread.log"
+    exit 1
+  }
+  echo "=== thread tests"
+  (cd "$build" &&
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/rpc/tsan.supp \
+    ctest --output-on-failure -j "$jobs" --timeout 600 -R '^(Rpc|Endpoints\.|Exceptions\.)')
 }
-echo "=== thread tests"
-(cd "$build" &&
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/rpc/tsan.supp \
-  ctest --output-on-failure -j "$jobs" --timeout 600 -R '^(Rpc|Endpoints\.|Servers\.|Thread\.)')
+suite "thread sanitizer" thread_suite
 
-if [ "$fuzz_seconds" -gt 0 ]; then
+fuzz_suite() {
+  [ "$fuzz_seconds" -gt 0 ] || skipped "BRINDLE_FUZZ_SECONDS=0"
   echo "=== fuzz build (clang, libFuzzer)"
   build=$root/build/test-fuzz
   CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBRINDLE_BUILD_FUZZ=ON -DBRINDLE_BUILD_TESTS=OFF -DBRINDLE_BUILD_BENCH=OFF \
-    -DBRINDLE_BUILD_EXAMPLES=OFF >"$root/build/configure-fuzz.log"
+    -DBRINDLE_BUILD_EXAMPLES=OFF >"$root/build/configure-fuzz.log" || exit 1
   cmake --build "$build" -j "$jobs" >"$root/build/build-fuzz.log" 2>&1 || {
     tail -n 60 "$root/build/build-fuzz.log"
     exit 1
@@ -81,20 +124,25 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     [ -d "$root/fuzz/corpus/$name" ] && seeds=$root/fuzz/corpus/$name
     # shellcheck disable=SC2086
     "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$corpus" $seeds \
-      >"$build/$(basename "$target").log" 2>&1 || {
-      tail -n 60 "$build/$(basename "$target").log"
+      >"$build/$name.log" 2>&1 || {
+      tail -n 60 "$build/$name.log"
       exit 1
     }
-    grep -E 'stat::number_of_executed_units' "$build/$(basename "$target").log" || true
+    grep -E 'stat::number_of_executed_units' "$build/$name.log" || true
   done
-fi
+}
+suite "fuzz targets" fuzz_suite
 
-# Brindle.dll, cross-built and tested under Wine (it skips, saying why,
-# where the packages cannot be installed or 32-bit programs cannot run).
-# BRINDLE_WINDOWS=0 leaves it out.
-if [ "${BRINDLE_WINDOWS:-1}" != 0 ]; then
-  sh "$root/scripts/windows.sh"
-fi
+# Brindle.dll for each Windows target, cross-built and tested under Wine:
+# the 64-bit suite runs on any x86-64 machine; the 32-bit one where the
+# kernel runs 32-bit programs, or under qemu when asked (scripts/windows.sh
+# says why it skips).
+windows_suite() {  # target
+  [ "${BRINDLE_WINDOWS:-1}" != 0 ] || skipped "BRINDLE_WINDOWS=0"
+  BRINDLE_SKIP_NOTE=$note sh "$root/scripts/windows.sh" "$1"
+}
+suite "Windows x86_64 (wine64)" windows_suite x86_64
+suite "Windows i686 (Wine)" windows_suite i686
 
 # The size of the tests against the library, in non-blank lines that are not
 # whole-line // comments: the project keeps it at or below a third, so new
@@ -110,4 +158,13 @@ library=$(count_lines include frame text calendar bits geometry fs rpc platform)
 awk -v t="$tests" -v l="$library" \
   'BEGIN { printf "test size: %d lines of tests and fuzz targets, %d of library: %.2f (the rule: at most 0.33)\n", t, l, t / l }'
 
-echo "all suites passed"
+echo "=== summary"
+printf '%s' "$summary"
+if [ "$failures" -gt 0 ]; then
+  echo "$failures suite(s) failed"
+  exit 1
+elif [ "$skips" -gt 0 ]; then
+  echo "no suite failed; $skips skipped"
+else
+  echo "all suites passed"
+fi

@@ -1,48 +1,67 @@
 #!/bin/sh
-# The Windows target: cross-builds Brindle.dll and the test programs with the
-# mingw-w64 i686 compilers and runs the suite under Wine. Installs what is
-# missing first when run as root (the i386 architecture included); when the
-# packages cannot be installed, or this machine cannot run 32-bit programs,
-# says so and exits 0 without testing. Exits non-zero on any build or test
-# failure.
+# One Windows target: cross-builds Brindle.dll and the test programs with
+# the mingw-w64 compilers and runs the suite under Wine.
 #
-# The Wine prefix is kept in ${XDG_CACHE_HOME:-$HOME/.cache}/brindle and
-# reused by later runs: making one takes minutes where 32-bit programs run
-# under an emulator.
+#   scripts/windows.sh x86_64   64-bit, under wine64: runs on any x86-64 machine
+#   scripts/windows.sh i686     32-bit, under Wine's i386 loader
+#
+# Installs what is missing first when run as root (for i686 the i386
+# architecture too). The i686 suite runs where the kernel runs 32-bit
+# programs; where it does not, only with BRINDLE_WINDOWS_EMULATED=1, which
+# registers qemu's i386 emulator with the kernel (binfmt_misc) and runs
+# everything under it. Exits 0 when the suite passed, 77 when it was skipped
+# (the reason in one line on stderr, and in $BRINDLE_SKIP_NOTE when that
+# names a file), anything else when it failed.
+#
+# The Wine prefixes are kept in ${XDG_CACHE_HOME:-$HOME/.cache}/brindle and
+# reused by later runs: making one takes minutes under an emulator.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
-build=$root/build/test-win32
-packages="wine wine32:i386 g++-mingw-w64-i686 mingw-w64-tools"
+target=${1:-x86_64}
 
-# wine32 needs the i386 architecture; scripts/deps.sh installs the rest.
-if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-fi
-# shellcheck disable=SC2086
-if ! sh "$root/scripts/deps.sh" $packages; then
-  echo "skipping the Windows build: $packages could not be installed" >&2
-  exit 0
-fi
-
-echo "=== win32 build (mingw-w64 i686)"
-mkdir -p "$root/build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF -DBRINDLE_CONSUMER_TEST=OFF \
-  >"$root/build/configure-win32.log"
-cmake --build "$build" -j "$jobs" >"$root/build/build-win32.log" 2>&1 || {
-  tail -n 60 "$root/build/build-win32.log"
-  exit 1
+skip() {
+  echo "skipping the $target Windows suite: $1" >&2
+  [ -z "${BRINDLE_SKIP_NOTE:-}" ] || echo "$1" >"$BRINDLE_SKIP_NOTE"
+  exit 77
 }
 
+case $target in
+  x86_64)
+    build=$root/build/test-win64
+    packages="wine wine64 g++-mingw-w64-x86-64-posix mingw-w64-tools"
+    loader=/usr/lib/wine/wine64
+    export WINEARCH=win64
+    ;;
+  i686)
+    build=$root/build/test-win32
+    packages="wine wine32:i386 g++-mingw-w64-i686-posix mingw-w64-tools"
+    loader=/usr/lib/wine/wine
+    export WINEARCH=win32
+    # wine32 needs the i386 architecture; scripts/deps.sh installs the rest.
+    if [ "$(id -u)" -eq 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386
+    fi
+    ;;
+  *)
+    echo "usage: $0 x86_64|i686" >&2
+    exit 2
+    ;;
+esac
+
+# shellcheck disable=SC2086
+sh "$root/scripts/deps.sh" $packages || skip "$packages could not be installed"
+
 # Wine's 32-bit loader is an i386 program. Where the kernel runs no 32-bit
-# code (IA-32 emulation switched off), it runs under qemu's user-mode
-# emulator, registered with binfmt_misc; everything under Wine is then
-# emulated, and each process start costs about a minute.
-runs_i386() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+# code (IA-32 emulation switched off) it can run under qemu's user-mode
+# emulator, registered with binfmt_misc: only when asked, as that changes
+# how the whole machine runs i386 programs. Everything under Wine is then
+# emulated, and each process start costs up to a minute.
 binfmt=/proc/sys/fs/binfmt_misc
-if ! runs_i386; then
+runs_i386() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+if [ "$target" = i686 ] && ! runs_i386; then
+  [ "${BRINDLE_WINDOWS_EMULATED:-0}" = 1 ] ||
+    skip "this kernel runs no 32-bit programs (BRINDLE_WINDOWS_EMULATED=1 runs them under qemu)"
   if [ ! -e "$binfmt/qemu-i386" ] && sh "$root/scripts/deps.sh" qemu-user-static; then
     [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
     # The i386 ELF header, matched as qemu's own registration does; F opens
@@ -52,33 +71,42 @@ if ! runs_i386; then
   elif [ -e "$binfmt/qemu-i386" ]; then
     echo 1 >"$binfmt/qemu-i386" 2>/dev/null || true  # registered but switched off
   fi
-fi
-if ! runs_i386; then
-  echo "skipping the Windows tests: this machine runs no 32-bit programs, natively or through qemu-i386" >&2
-  exit 0
+  runs_i386 || skip "qemu-i386 could not be registered to run 32-bit programs"
 fi
 # A registered handler takes i386 programs even from a kernel that could run
 # them. Tests that only an emulator cannot carry (threads racing at full
 # speed) read this and skip, saying why.
-if grep -qx enabled "$binfmt/qemu-i386" 2>/dev/null; then
+if [ "$target" = i686 ] && grep -qx enabled "$binfmt/qemu-i386" 2>/dev/null; then
   echo "32-bit programs run under qemu-i386 here"
   export BRINDLE_EMULATED_CPU=1
 fi
 
-echo "=== win32 tests (Wine)"
+echo "=== win-$target build (mingw-w64)"
+mkdir -p "$root/build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$target.cmake" \
+  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF -DBRINDLE_CONSUMER_TEST=OFF \
+  >"$root/build/configure-win-$target.log"
+cmake --build "$build" -j "$jobs" >"$root/build/build-win-$target.log" 2>&1 || {
+  tail -n 60 "$root/build/build-win-$target.log"
+  exit 1
+}
+
+echo "=== win-$target tests (Wine)"
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/brindle
 mkdir -p "$cache"
-export WINEPREFIX="$cache/wine-i686" WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="$cache/wine-$target" WINEDEBUG=-all WINELOADER=$loader
 # No desktop integration, no .NET or HTML engine downloads.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+run_wine() { "$loader" "$@" </dev/null >/dev/null 2>&1; }
 wineserver -k </dev/null >/dev/null 2>&1 || true
 # The prefix's settings for these runs, applied once to a new prefix (and
 # again when they change); Wine writes the registry out when it stops.
 settings=$root/scripts/wine-prefix.reg
 if ! cmp -s "$settings" "$WINEPREFIX/brindle-settings.reg" 2>/dev/null; then
   echo "preparing the Wine prefix $WINEPREFIX"
-  wineboot -i </dev/null >/dev/null 2>&1
-  wine regedit /S "$settings" </dev/null >/dev/null 2>&1
+  run_wine wineboot.exe -i
+  run_wine regedit.exe /S "$settings"
   wineserver -k </dev/null >/dev/null 2>&1 || true
   wineserver -w </dev/null >/dev/null 2>&1 || true
   cp "$settings" "$WINEPREFIX/brindle-settings.reg"
@@ -87,7 +115,7 @@ fi
 # started before the tests, so that no test inherits them (ctest would wait
 # on their output).
 wineserver -p </dev/null >/dev/null 2>&1
-wineboot -i </dev/null >/dev/null 2>&1
+run_wine wineboot.exe -i
 status=0
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 1800) || status=$?
 wineserver -k </dev/null >/dev/null 2>&1 || true

@@ -77,5 +77,8 @@ BRINDLE_API int LoadStringA(HINSTANCE module, UINT id, char* buffer, int size);
 
 static_assert(sizeof(POINT) == 8 && sizeof(SIZE) == 8 && sizeof(RECT) == 16,
               "geometry records are runs of 32-bit integers");
+// 64-bit Windows is LLP64: LONG stays 32-bit there, as on 32-bit targets.
+static_assert(sizeof(WORD) == 2 && sizeof(UINT) == 4 && sizeof(DWORD) == 4 && sizeof(LONG) == 4,
+              "the interface's 16- and 32-bit quantities keep their width on every target");
 
 #endif  // BRINDLE_PLATFORM_TYPES_H
