@@ -1,29 +1,48 @@
-# brindle_rpcgen(<name> <variable>): runs rpcgen on <name>.x of the current
-# source directory at build time and sets <variable> to the generated files:
-# the header, then the XDR routines, the server dispatch (no main) and the
-# client stubs, all thread-safe (-M). The C files build as C, without
-# warnings: rpcgen's C is what it is.
-find_program(BRINDLE_RPCGEN rpcgen REQUIRED)
+# brindle_rpcgen(<target> <file.x>)
+#
+# Runs rpcgen on an interface written in its language and makes a static
+# library <target> of what it writes: the XDR routines, the client stubs and
+# the server dispatch routine (no main), all thread-safe (-M), with the
+# header <file>.h on the library's include path. The header also declares
+# the dispatch routines (`<program>_<version>`), which rpcgen's own header
+# leaves out, so that a C++ server can name them in its RPC_INTERFACE.
+# <target> links Brindle::rpc, so a program needs only
+#
+#   target_link_libraries(server PRIVATE <target>)
+#
+# The server program defines the procedures (`<procedure>_<version>_svc`)
+# and `<program>_<version>_freeresult`; a client program that links <target>
+# needs neither. rpcgen writes C: the project enables C as well as C++.
+#
+# rpcgen runs again whenever <file.x> changes, and only <target> runs it, so
+# any number of programs may link <target> in a parallel build.
+set(BRINDLE_RPCGEN_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/BrindleRpcgenRun.cmake)
 
-function(brindle_rpcgen name out_var)
-  set(source ${CMAKE_CURRENT_SOURCE_DIR})
-  set(out ${CMAKE_CURRENT_BINARY_DIR})
-  set(files ${out}/${name}.h ${out}/${name}_xdr.c ${out}/${name}_svc.c ${out}/${name}_clnt.c)
-  # rpcgen writes the header's include as it was given the .x file, so it
-  # runs beside the .x file and is given its bare name. It will not replace
-  # files it made before: they go first.
+function(brindle_rpcgen target x_file)
+  if(NOT CMAKE_C_COMPILER_LOADED)
+    message(FATAL_ERROR "brindle_rpcgen(${target}): rpcgen writes C; add C to the project's languages "
+      "(project(<name> LANGUAGES C CXX))")
+  endif()
+  find_program(BRINDLE_RPCGEN rpcgen)
+  if(NOT BRINDLE_RPCGEN)
+    message(FATAL_ERROR "brindle_rpcgen(${target}): rpcgen not found (Debian: rpcsvc-proto)")
+  endif()
+  get_filename_component(source ${x_file} ABSOLUTE)
+  get_filename_component(stem ${x_file} NAME_WE)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}.rpcgen)
+  set(header ${out}/${stem}.h)
+  set(c_files ${out}/${stem}_xdr.c ${out}/${stem}_clnt.c ${out}/${stem}_svc.c)
   add_custom_command(
-    OUTPUT ${files}
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${files}
-    COMMAND ${BRINDLE_RPCGEN} -M -h -o ${out}/${name}.h ${name}.x
-    COMMAND ${BRINDLE_RPCGEN} -M -c -o ${out}/${name}_xdr.c ${name}.x
-    COMMAND ${BRINDLE_RPCGEN} -M -m -o ${out}/${name}_svc.c ${name}.x
-    COMMAND ${BRINDLE_RPCGEN} -M -l -o ${out}/${name}_clnt.c ${name}.x
-    DEPENDS ${source}/${name}.x
-    WORKING_DIRECTORY ${source}
-    COMMENT "rpcgen ${name}.x"
+    OUTPUT ${header} ${c_files}
+    COMMAND ${CMAKE_COMMAND} -DRPCGEN=${BRINDLE_RPCGEN} -DSOURCE=${source} -DOUT=${out}
+      -P ${BRINDLE_RPCGEN_SCRIPT}
+    DEPENDS ${source} ${BRINDLE_RPCGEN_SCRIPT}
+    COMMENT "rpcgen ${x_file}"
     VERBATIM)
-  list(SUBLIST files 1 3 c_files)
+  add_library(${target} STATIC ${header} ${c_files})
+  # rpcgen's C is what it is: no warnings of ours on it.
   set_source_files_properties(${c_files} PROPERTIES COMPILE_OPTIONS "-w")
-  set(${out_var} ${files} PARENT_SCOPE)
+  set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON COMPILE_WARNING_AS_ERROR OFF)
+  target_include_directories(${target} PUBLIC ${out})
+  target_link_libraries(${target} PUBLIC Brindle::rpc)
 endfunction()

@@ -4,6 +4,14 @@
 
 #include "brindle/framework.h"
 
+// The std::string layout the library is built with, which every caller's
+// translation unit names (brindle/export.h).
+#if defined(_GLIBCXX_USE_CXX11_ABI) && _GLIBCXX_USE_CXX11_ABI
+extern "C" BRINDLE_API char const brindle_std_string_abi_cxx11 = 1;
+#elif defined(_GLIBCXX_USE_CXX11_ABI)
+extern "C" BRINDLE_API char const brindle_std_string_abi_old = 1;
+#endif
+
 CString::CString() = default;
 CString::CString(char const* text) : text_(text != nullptr ? text : "") {}
 CString::CString(char const* text, int count) {

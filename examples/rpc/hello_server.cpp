@@ -17,10 +17,6 @@
 #include "brindle/rpc_runtime.h"
 #include "hello.h"
 
-// rpcgen's dispatch routine for version 1 (hello_svc.c); its header does not
-// declare it.
-extern "C" void hello_prog_1(svc_req* request, SVCXPRT* transport);
-
 // The manager routines, called by rpcgen's dispatch routine on the
 // runtime's threads (possibly several at once).
 bool_t greet_1_svc(char** name, char** greeting, svc_req* /*request*/) {

@@ -2,6 +2,7 @@
 #ifndef BRINDLE_BRINDLE_H
 #define BRINDLE_BRINDLE_H
 
+#include "brindle/version.h"
 #include "brindle/export.h"
 #include "brindle/platform_types.h"
 #include "brindle/framework.h"

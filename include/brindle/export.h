@@ -6,6 +6,12 @@
 #ifndef BRINDLE_EXPORT_H
 #define BRINDLE_EXPORT_H
 
+#include <cstddef>
+
+#if __cplusplus < 202002L && !defined(_MSVC_LANG)
+#  error "Brindle's headers need C++20 or later (-std=c++20)"
+#endif
+
 #if defined(_WIN32)
 #  if defined(BRINDLE_EXPORTS)
 #    define BRINDLE_API __declspec(dllexport)
@@ -28,6 +34,23 @@
 #  define BRINDLE_INLINE __attribute__((visibility("default"), used)) inline
 #else
 #  define BRINDLE_INLINE __attribute__((visibility("default"))) inline
+#endif
+
+// libstdc++ has two layouts of std::string, chosen by _GLIBCXX_USE_CXX11_ABI,
+// and std::string objects cross this interface (CString). A program built
+// with the other layout than the library's would crash on the first one that
+// crosses, so every translation unit that includes a Brindle header refers
+// to a symbol named for its own layout, and the library defines only the one
+// it was built with: a mismatch fails to link, naming the layout (undefined
+// reference to `brindle_std_string_abi_old`).
+#if defined(_GLIBCXX_USE_CXX11_ABI) && !defined(BRINDLE_EXPORTS)
+#  if _GLIBCXX_USE_CXX11_ABI
+extern "C" BRINDLE_API char const brindle_std_string_abi_cxx11;
+[[gnu::used]] static char const* const brindle_std_string_abi_check = &brindle_std_string_abi_cxx11;
+#  else
+extern "C" BRINDLE_API char const brindle_std_string_abi_old;
+[[gnu::used]] static char const* const brindle_std_string_abi_check = &brindle_std_string_abi_old;
+#  endif
 #endif
 
 #endif  // BRINDLE_EXPORT_H

@@ -13,8 +13,7 @@
 
 #include <rpc/rpcb_prot.h>  // after rpc/rpc.h, which it needs
 
-// The probe interface's procedures, and its dispatch routine from rpcgen.
-extern "C" void probe_prog_1(svc_req* request, SVCXPRT* transport);
+// The probe interface's procedures.
 std::atomic<unsigned int> runs{0};
 bool_t echo_1_svc(text* argument, text* result, svc_req*) { return (*result = strdup(*argument)) != nullptr; }
 bool_t run_1_svc(u_int* milliseconds, u_int* begun, svc_req*) {
