@@ -1,6 +1,7 @@
 #!/bin/sh
 # The whole test suite, suite by suite: a normal build and an AddressSanitizer
-# + UndefinedBehaviorSanitizer build, each run with ctest, a ThreadSanitizer
+# + UndefinedBehaviorSanitizer build, each run with ctest, the normal build's
+# ABI against the kept baseline (scripts/abi.sh), a ThreadSanitizer
 # build of the threaded tests, bounded runs of the fuzz targets, then
 # Brindle.dll for 64-bit and for 32-bit Windows, cross-built and tested under
 # Wine (scripts/windows.sh). Installs what is missing first, and starts
@@ -49,7 +50,7 @@ skipped() {  # reason: ends the suite's subshell
 }
 
 sh "$root/scripts/deps.sh" cmake make g++ libc6-dev pkgconf libgtest-dev libbenchmark-dev \
-  clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind
+  clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind abigail-tools
 
 run_suite() {  # name, then extra cmake arguments
   name=$1
@@ -74,6 +75,13 @@ mkdir -p "$root/build"
 sh "$root/scripts/rpcbind.sh" || echo "the RPC tests that need rpcbind will skip" >&2
 
 suite normal run_suite normal
+
+# The normal build's library against the ABI kept in abi/ (scripts/abi.sh).
+abi_suite() {
+  [ -e "$root/build/test-normal/libbrindle.so" ] || skipped "the normal build made no library"
+  sh "$root/scripts/abi.sh" "$root/build/test-normal"
+}
+suite "ABI against abi/libbrindle.abi" abi_suite
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
