@@ -4,7 +4,7 @@
 # is missing first, and starts rpcbind, when run as root.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-sh "$root/scripts/deps.sh" cmake make g++ libc6-dev pkgconf libtirpc-dev rpcsvc-proto rpcbind
+sh "$root/scripts/deps.sh" cmake make g++ libc6-dev libtirpc-dev rpcsvc-proto rpcbind
 build=$root/build/tour
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBRINDLE_BUILD_TESTS=OFF -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=ON >/dev/null
