@@ -74,7 +74,7 @@ mkdir -p "$root/build"
 # The RPC integration tests need rpcbind; without it they skip.
 sh "$root/scripts/rpcbind.sh" || echo "the RPC tests that need rpcbind will skip" >&2
 
-suite normal run_suite normal
+suite normal run_suite normal -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 
 # The normal build's library against the ABI kept in abi/ (scripts/abi.sh).
 abi_suite() {
@@ -85,8 +85,9 @@ suite "ABI against abi/libbrindle.abi" abi_suite
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-suite "address and undefined-behaviour sanitizers" run_suite sanitize -DBRINDLE_SANITIZE=address,undefined \
-  -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_CONSUMER_TEST=OFF
+suite "address and undefined-behaviour sanitizers" run_suite sanitize-clang -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DBRINDLE_SANITIZE=address,undefined -DBRINDLE_CONSUMER_TEST=OFF \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 # ThreadSanitizer, for the tests whose code runs threads: the RPC endpoints
@@ -116,7 +117,7 @@ fuzz_suite() {
   build=$root/build/test-fuzz
   CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBRINDLE_BUILD_FUZZ=ON -DBRINDLE_BUILD_TESTS=OFF -DBRINDLE_BUILD_BENCH=OFF \
-    -DBRINDLE_BUILD_EXAMPLES=OFF >"$root/build/configure-fuzz.log" || exit 1
+    -DBRINDLE_BUILD_EXAMPLES=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >"$root/build/configure-fuzz.log" || exit 1
   cmake --build "$build" -j "$jobs" >"$root/build/build-fuzz.log" 2>&1 || {
     tail -n 60 "$root/build/build-fuzz.log"
     exit 1

@@ -30,7 +30,7 @@ void DrawSubtraction(ARect const& object, ARect const& cut) {
     std::putchar('\n');
   }
   for (int i = 0; i < n; ++i) {
-    char label[16];
+    char label[sizeof "piece -2147483648"];  // the longest an int makes
     std::snprintf(label, sizeof label, "piece %d", i + 1);
     Print(label, pieces[i]);
   }

@@ -201,6 +201,16 @@ class BRINDLE_API ARect : public RECT {
   int Subtract(RECT const& cut, ARect* const out) const;
 };
 
+// Two objects of one class. With the record-taking members alone, C++20 finds
+// a == b and its reversed form b == a equally good (each converts one side to
+// the record), which makes the comparison ambiguous.
+inline bool operator==(APoint const& a, APoint const& b) { return a.operator==(b); }
+inline bool operator!=(APoint const& a, APoint const& b) { return a.operator!=(b); }
+inline bool operator==(ASize const& a, ASize const& b) { return a.operator==(b); }
+inline bool operator!=(ASize const& a, ASize const& b) { return a.operator!=(b); }
+inline bool operator==(ARect const& a, ARect const& b) { return a.operator==(b); }
+inline bool operator!=(ARect const& a, ARect const& b) { return a.operator!=(b); }
+
 // The classes are their records: no added data, same layout, and copies
 // that the compiler may make with plain moves of the fields.
 static_assert(sizeof(APoint) == sizeof(POINT) && alignof(APoint) == alignof(POINT));

@@ -28,9 +28,14 @@ std::set<std::string> ExportedSymbols() {
   FILE* nm = popen(("nm -DC --defined-only '" + std::string(BRINDLE_LIBRARY_FILE) + "'").c_str(), "r");
   char line[4096], type;
   int name = 0;
+  // The toolchain's, not ours: 'u', a unique global of an inline function's
+  // static; 'W' and 'V' in the standard library's namespaces, its inline code,
+  // which clang's -fvisibility-inlines-hidden (members only, unlike gcc's) leaves
+  // with the default visibility that libstdc++ gives them.
+  std::regex const standard("^(std|__gnu_cxx)::");
   while (nm != nullptr && std::fgets(line, sizeof line, nm) != nullptr) {
-    // 'u': a unique global of an inline function's static (the toolchain's, not ours)
-    if (std::sscanf(line, "%*s %c %n", &type, &name) == 1 && type != 'u') {
+    if (std::sscanf(line, "%*s %c %n", &type, &name) == 1 && type != 'u' &&
+        !((type == 'W' || type == 'V') && std::regex_search(line + name, standard))) {
       names.emplace(line + name, std::strcspn(line + name, "\n"));
     }
   }
