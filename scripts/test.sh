@@ -50,7 +50,7 @@ skipped() {  # reason: ends the suite's subshell
 }
 
 sh "$root/scripts/deps.sh" cmake make g++ libc6-dev pkgconf libgtest-dev libbenchmark-dev \
-  clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind abigail-tools
+  clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind abigail-tools libfmt-dev
 
 run_suite() {  # name, then extra cmake arguments
   name=$1

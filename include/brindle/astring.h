@@ -20,15 +20,40 @@
 #ifndef BRINDLE_ASTRING_H
 #define BRINDLE_ASTRING_H
 
+#include <compare>
+#include <cstddef>
 #include <cstring>
 #include <iosfwd>
+#include <stdexcept>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "brindle/export.h"
 #include "brindle/framework.h"
 #include "brindle/platform_types.h"
 
+class AString;
+
 namespace brindle::detail {
 class StringReader;  // stream input's builder of the text read
+
+// What a printf-style call passes through `...` for one argument: the text
+// of an AString or CString, and numbers, enumerations and pointers (arrays
+// decay) as they are. Any other class would be copied bit for bit into the
+// argument list and read as garbage, so it is refused here.
+template <class T>
+auto FormatArgument(T&& value) {
+  using Plain = std::decay_t<T>;
+  if constexpr (std::is_same_v<Plain, AString> || std::is_same_v<Plain, CString>) {
+    return static_cast<char const*>(value);
+  } else {
+    static_assert(std::is_arithmetic_v<Plain> || std::is_enum_v<Plain> || std::is_pointer_v<Plain> ||
+                      std::is_null_pointer_v<Plain>,
+                  "a printf-style argument must be a number, an enumeration, a pointer, an AString or a CString");
+    return static_cast<Plain>(value);
+  }
+}
 }  // namespace brindle::detail
 
 class BRINDLE_API AString {
@@ -49,6 +74,10 @@ class BRINDLE_API AString {
   AString(char const* text, unsigned int pos, unsigned int len);
   explicit AString(char ch, unsigned int count = 1);
   AString(CString const& text);  // NOLINT(google-explicit-constructor)
+  // The text of a std::string_view (or std::string) up to its first NUL,
+  // which a string cannot hold. A text beyond the 32-bit length limit throws
+  // std::length_error.
+  BRINDLE_INLINE explicit AString(std::string_view text);
 
   // The number formatted with `format` (printf-style, applied to the one
   // argument), or with the type's default format when `format` is null:
@@ -177,7 +206,23 @@ class BRINDLE_API AString {
   AString& replace(unsigned int pos, unsigned int len, AString const& s);
   AString& replace(unsigned int pos, unsigned int len, AString const& s, unsigned int s_pos, unsigned int s_len);
 
-  // h = 0; for each character: h = (h rotated left by 1) ^ the byte.
+  // Value comparisons, in the order of compare(): bytes as unsigned values,
+  // up to the first NUL; a null text orders before every string and equals
+  // none. (Without these, two strings would compare as the addresses their
+  // conversions to char const* give.)
+  BRINDLE_INLINE bool operator==(AString const& other) const { return std::strcmp(c_str(), other.c_str()) == 0; }
+  BRINDLE_INLINE bool operator==(char const* text) const {
+    return text != nullptr && std::strcmp(c_str(), text) == 0;
+  }
+  BRINDLE_INLINE std::strong_ordering operator<=>(AString const& other) const {
+    return std::strcmp(c_str(), other.c_str()) <=> 0;
+  }
+  BRINDLE_INLINE std::strong_ordering operator<=>(char const* text) const {
+    return text == nullptr ? std::strong_ordering::greater : std::strcmp(c_str(), text) <=> 0;
+  }
+
+  // h = 0; for each character: h = (h rotated left by 1) ^ the byte. A
+  // checksum with few distinct values: containers hash with std::hash<AString>.
   unsigned int Hash() const;
   // CRC-16/XMODEM: polynomial 0x1021, initial 0, no reflection, no final xor.
   unsigned short crc16() const;
@@ -198,6 +243,15 @@ class BRINDLE_API AString {
   char const* operator()(unsigned int i) const;
 
   operator CString() const;  // NOLINT(google-explicit-constructor)
+
+  // The standard library's view of the text: data() is c_str(), size() the
+  // length, and begin() to end() the characters, for range-for and the
+  // algorithms. The view is valid until the string next changes.
+  BRINDLE_INLINE char const* data() const { return buffer_ != nullptr ? buffer_ : &empty_text; }
+  BRINDLE_INLINE std::size_t size() const { return length_; }
+  BRINDLE_INLINE char const* begin() const { return data(); }
+  BRINDLE_INLINE char const* end() const { return data() + length_; }
+  BRINDLE_INLINE operator std::string_view() const { return {data(), length_}; }  // NOLINT(google-explicit-constructor)
 
   // The first character, or NUL for an empty string.
   char operator*() const;
@@ -314,7 +368,16 @@ class BRINDLE_API AString {
   // Formats the arguments with this text as the printf-style format and
   // replaces the text by the result, whole at any length (up to its first
   // NUL); a failed or empty result leaves the string empty. Returns the new
-  // length. AString arguments are passed as c_str().
+  // length. AString and CString arguments are passed as their text; numbers,
+  // enumerations and pointers as they are; any other class type does not
+  // compile. (The C-style form below takes what it is given, and reads a
+  // class object passed to it as garbage: callers reach it through this
+  // template.)
+  template <class... Args>
+  int sprintf(Args&&... args) {
+    return (this->*static_cast<int (AString::*)(...)>(&AString::sprintf))(
+        brindle::detail::FormatArgument(std::forward<Args>(args))...);
+  }
   int sprintf(...);
 
   // Copies at most `n` characters from `pos` on into `buffer`, which must
@@ -386,6 +449,25 @@ constexpr AString::JustifyMode operator|(AString::JustifyMode a, AString::Justif
 // printf-style format, whole at any length (up to its first NUL); empty when
 // formatting fails or gives nothing.
 BRINDLE_API AString sprintf(AString const& format, ...);
+// The same with its arguments passed as AString::sprintf passes them. Only
+// for a format that is an AString, so that the C library's sprintf keeps its
+// own calls.
+template <class Format, class... Args>
+  requires std::is_same_v<std::remove_cvref_t<Format>, AString>
+AString sprintf(Format const& format, Args&&... args) {
+  return static_cast<AString (*)(AString const&, ...)>(&sprintf)(
+      format, brindle::detail::FormatArgument(std::forward<Args>(args))...);
+}
+
+// The text up to its first NUL, in a block sized for it.
+BRINDLE_INLINE AString::AString(std::string_view text) : AString() {
+  std::size_t n = text.size();
+  if (void const* nul = std::memchr(text.data(), '\0', n)) n = static_cast<char const*>(nul) - text.data();
+  if (n > 0xFFFFFFFFu) throw std::length_error("AString: text too long");
+  if (n == 0) return;
+  assign(' ', static_cast<unsigned int>(n));
+  std::memcpy(buffer_, text.data(), n);
+}
 
 // Defined here so that callers can inline it: on short texts the call into the
 // library would cost as much as the search. The library exports it all the
@@ -395,5 +477,12 @@ BRINDLE_INLINE unsigned int AString::find(char ch, unsigned int start) const {
   void const* hit = std::memchr(buffer_ + start, ch, length_ - start);
   return hit != nullptr ? static_cast<unsigned int>(static_cast<char const*>(hit) - buffer_) : npos;
 }
+
+// A hash of the text for unordered containers, consistent with ==: the bytes
+// up to the first NUL.
+template <>
+struct std::hash<AString> {
+  std::size_t operator()(AString const& s) const noexcept { return std::hash<std::string_view>{}(s.c_str()); }
+};
 
 #endif  // BRINDLE_ASTRING_H

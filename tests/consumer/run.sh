@@ -83,6 +83,13 @@ if "$CXX" -std=c++20 -D_GLIBCXX_USE_CXX11_ABI=0 "$here/main.cpp" -o "$work/old-a
   exit 1
 fi
 grep -q 'brindle_std_string_abi_old' "$log"
+step "a class object given to a printf-style member does not compile"
+printf '#include <brindle/brindle.h>\nstruct Opaque {};\nint main() { AString f("%%d"); return f.sprintf(Opaque{}); }\n' >"$work/opaque.cpp"
+if "$CXX" -std=c++20 -fsyntax-only "$work/opaque.cpp" -I"$prefix/include" >"$log" 2>&1; then
+  echo "a class object went through ..."
+  exit 1
+fi
+grep -q 'printf-style argument must be' "$log"
 step "before C++20 the headers say what they need"
 if "$CXX" -std=c++17 -fsyntax-only "$here/main.cpp" -I"$prefix/include" >"$log" 2>&1; then
   echo "the headers compiled as C++17"

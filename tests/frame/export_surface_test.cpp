@@ -52,7 +52,8 @@ std::set<std::string> ExportedSymbols() {
 TEST(ExportSurface, PublicFamiliesOnly) {
   std::set<std::string> const symbols = ExportedSymbols();
   ASSERT_GT(symbols.size(), 100u);
-  for (char const* name : {"AString::reserve() const", "AString::operator[](int)", "ATime::RefDate",
+  for (char const* name : {"AString::reserve() const", "AString::operator[](int)",
+                           "AString::operator==(AString const&) const", "AString::size() const", "ATime::RefDate",
                            "ADate::AssertIndexOfMonth(unsigned int)", "AFile::IsLocked() const",
                            "ARpcController::getStatusString() const", "typeinfo for CUserException"}) {
     EXPECT_EQ(symbols.count(name), 1u) << name;

@@ -264,6 +264,28 @@ TEST(StringSearch, NullEmptyAndCheckValues) {
   EXPECT_STREQ(text.c_str(), "xRzR");
 }
 
+// Strings are values to the standard library: they compare and hash by their
+// text (compare()'s order, bytes unsigned), iterate, view, and pass their text
+// to printf-style calls.
+TEST(StringSearch, ValuesForTheStandardLibrary) {
+  A const a("k"), b("k"), c("l"), e;
+  EXPECT_TRUE(a == b && !(a != b) && a < c && c >= a && e < a && a == "k" && "k" == a && "\xff" > a);
+  EXPECT_TRUE(a != nullptr && nullptr < e && !(e == nullptr));  // null orders first and equals nothing
+  std::map<A, int> ordered;
+  std::unordered_map<A, int> hashed;
+  for (A const& key : {a, b, c, e}) ++ordered[key], ++hashed[key];
+  EXPECT_TRUE(ordered.size() == 3 && hashed.size() == 3 && hashed[b] == 2);
+  std::string chars;
+  for (char ch : c) chars += ch;
+  std::string_view const view = a;
+  EXPECT_EQ(chars + std::string(view), "lk");
+  EXPECT_EQ(A(std::string("ab\0cd", 5)).length(), 2u);  // up to the first NUL
+  A format("%s/%s/%d");
+  EXPECT_EQ(format.sprintf(a, CString("dir"), 3), 7);
+  EXPECT_STREQ(format.c_str(), "k/dir/3");
+  EXPECT_STREQ(sprintf(A("%s|%s"), c, A("m")).c_str(), "l|m");
+}
+
 // Random texts over small alphabets (so that searches hit), searched and
 // edited by the library and by std::string side by side. The library's rules
 // differ from std::string's only where the guards below say: a NUL or an
