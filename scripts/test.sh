@@ -1,8 +1,9 @@
 #!/bin/sh
 # The whole test suite, suite by suite: a normal build and an AddressSanitizer
 # + UndefinedBehaviorSanitizer build, each run with ctest, the normal build's
-# ABI against the kept baseline (scripts/abi.sh), a ThreadSanitizer
-# build of the threaded tests, bounded runs of the fuzz targets, then
+# ABI against the kept baseline (scripts/abi.sh), the Doxygen reference
+# (warnings as errors), a ThreadSanitizer build of the threaded tests,
+# bounded runs of the fuzz targets, then
 # Brindle.dll for 64-bit and for 32-bit Windows, cross-built and tested under
 # Wine (scripts/windows.sh). Installs what is missing first, and starts
 # rpcbind, when run as root. A failing suite does not stop the others; the
@@ -50,7 +51,7 @@ skipped() {  # reason: ends the suite's subshell
 }
 
 sh "$root/scripts/deps.sh" cmake make g++ libc6-dev pkgconf libgtest-dev libbenchmark-dev \
-  clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind abigail-tools libfmt-dev
+  clang libclang-rt-14-dev libtirpc-dev rpcsvc-proto rpcbind abigail-tools libfmt-dev doxygen
 
 run_suite() {  # name, then extra cmake arguments
   name=$1
@@ -82,6 +83,19 @@ abi_suite() {
   sh "$root/scripts/abi.sh" "$root/build/test-normal"
 }
 suite "ABI against abi/libbrindle.abi" abi_suite
+
+# The reference: Doxygen over the public headers and docs/, any warning an
+# error (cmake/BrindleDocs.cmake).
+docs_suite() {
+  build=$root/build/test-docs
+  cmake -S "$root" -B "$build" -DBRINDLE_BUILD_TESTS=OFF -DBRINDLE_BUILD_BENCH=OFF -DBRINDLE_BUILD_EXAMPLES=OFF \
+    >"$root/build/configure-docs.log" || exit 1
+  cmake --build "$build" --target docs >"$root/build/build-docs.log" 2>&1 || {
+    grep -E 'warning:|error:' "$root/build/build-docs.log" || tail -n 60 "$root/build/build-docs.log"
+    exit 1
+  }
+}
+suite "reference (Doxygen)" docs_suite
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,17 +1,27 @@
-// ABitField, a fixed-length bit set, and AHugeNum, a 96-bit unsigned integer.
-//
-// Bits of an ABitField are numbered from 0, most significant first within
-// each byte: bit 0 is 0x80 of byte 0, bit 7 is 0x01 of byte 0, bit 8 is 0x80
-// of byte 1. The spare bits past the count in the last byte are always clear.
-//
-//   ABitField f(20);
-//   f.BSET(0).BSET(19);  // bytes 80 00 10
-//
-// AHugeNum arithmetic is modulo 2^96; values wider than 32 bits are built with
-// shifts, OR and addition:
-//
-//   AHugeNum n(1);
-//   n <<= 95;            // HSW() 0x80000000
+/// @file
+/// ABitField, a fixed-length bit set, and AHugeNum, a 96-bit unsigned integer.
+///
+/// Bits of an ABitField are numbered from 0, most significant first within
+/// each byte: bit 0 is 0x80 of byte 0, bit 7 is 0x01 of byte 0, bit 8 is 0x80
+/// of byte 1. The spare bits past the count in the last byte are always clear.
+///
+/// @code
+/// ABitField f(20);
+/// f.BSET(0).BSET(19);  // bytes 80 00 10
+/// @endcode
+///
+/// AHugeNum arithmetic is modulo 2^96; values wider than 32 bits are built with
+/// shifts, OR and addition:
+///
+/// @code
+/// AHugeNum n(1);
+/// n <<= 95;            // HSW() 0x80000000
+/// @endcode
+///
+/// Thread safety: both are plain values with no shared state. Distinct
+/// objects may be used on several threads at once; one object may be read
+/// (const members) on several threads at once, but changed by one thread
+/// only while no other uses it.
 #ifndef BRINDLE_BITS_H
 #define BRINDLE_BITS_H
 
@@ -21,49 +31,77 @@
 #include "brindle/export.h"
 #include "brindle/framework.h"
 
+/// A set of 16 to 65535 bits, numbered from 0.
 class BRINDLE_API ABitField {
  public:
-  // The count is clamped to 16..65535; every bit starts clear.
+  /// A field of `count` bits, clamped to 16..65535; every bit starts clear.
   explicit ABitField(unsigned int count = 32);
+  /// A copy of `other`: its count and its bits.
   ABitField(ABitField const& other);
+  /// Becomes a copy of `other`, its count included.
   ABitField& operator=(ABitField const& other);
   ~ABitField();
 
+  /// The number of bits.
   unsigned int BLENGTH() const;
 
-  // An index at or past the count reads as 0 and is ignored by BSET and
-  // BRESET. operator[] takes its index as unsigned: a negative index is 0.
+  /// @name Single bits
+  /// An index at or past the count reads as 0 and is ignored by BSET and
+  /// BRESET. operator[] takes its index as unsigned: a negative index is 0.
+  /// @{
+
+  /// 1 when bit `i` is set, else 0.
   int BTEST(unsigned int i) const;
+  /// As BTEST().
   int operator[](int i) const;
+  /// Sets bit `i`; returns this field, for chaining.
   ABitField& BSET(unsigned int i);
+  /// Clears bit `i`; returns this field, for chaining.
   ABitField& BRESET(unsigned int i);
+  /// @}
 
-  // Bytewise combination. The count becomes the smaller of the two; the
-  // block keeps its size, and bytes past the new count are left as they were.
-  ABitField& operator&=(ABitField const& other);
-  ABitField& operator|=(ABitField const& other);
-  ABitField& operator^=(ABitField const& other);
+  /// @name Bytewise combination
+  /// The count becomes the smaller of the two; the block keeps its size, and
+  /// bytes past the new count are left as they were.
+  /// @{
+  ABitField& operator&=(ABitField const& other);  ///< Keeps the bits set in both.
+  ABitField& operator|=(ABitField const& other);  ///< Adds the bits set in `other`.
+  ABitField& operator^=(ABitField const& other);  ///< Flips the bits set in `other`.
+  /// @}
 
-  // 1 when both have the same count and the same bits.
+  /// 1 when both have the same count and the same bits.
   int operator==(ABitField const& other) const;
 
-  // The object's address when any bit is set, else null.
+  /// The object's address when any bit is set, else null.
   operator void const*() const;  // NOLINT(google-explicit-constructor)
 
-  // Calls fn(i, context) for each set (clear) bit i, highest index first. A
-  // callback may set and clear bits but must not change the count; a bit it
-  // changes below the one being reported is seen as it is when reached. A
-  // null fn calls nothing.
+  /// @name Visiting bits
+  /// Calls fn(i, context) for each set (clear) bit i, highest index first. A
+  /// callback may set and clear bits but must not change the count; a bit it
+  /// changes below the one being reported is seen as it is when reached. A
+  /// null fn calls nothing.
+  /// @{
+
+  /// Calls `fn(i, context)` for each set bit `i`, highest first.
   ABitField const& ForEachSet(void (*fn)(unsigned int, void*), void* context) const;
+  /// Calls `fn(i, context)` for each clear bit `i`, highest first.
   ABitField const& ForEachReset(void (*fn)(unsigned int, void*), void* context) const;
+  /// @}
 
  protected:
-  // The archive form: the count as a 16-bit little-endian word, then the
-  // ceil(count / 8) bytes as held. Reading a stored count of 0 consumes the
-  // word and leaves the field as it was; a short read leaves a field of the
-  // stored count with every bit clear. Spare bits read are cleared.
+  /// @name Archive form
+  /// The archive form: the count as a 16-bit little-endian word, then the
+  /// ceil(count / 8) bytes as held. Reading a stored count of 0 consumes the
+  /// word and leaves the field as it was; a short read leaves a field of the
+  /// stored count with every bit clear. Spare bits read are cleared.
+  /// @{
+
+  /// Writes the field to a storing archive.
   CArchive& archive_write(CArchive& archive) const;
+  /// Reads the field from a loading archive; an archive that throws leaves
+  /// the field as it was.
   CArchive& archive_read(CArchive& archive);
+  /// @}
 
  private:
   unsigned int byte_count() const;  // ceil(count / 8)
@@ -73,43 +111,59 @@ class BRINDLE_API ABitField {
   unsigned char* bits_;  // from the global operator new; owned
 };
 
+/// An unsigned 96-bit integer, held as three 32-bit words.
 class BRINDLE_API AHugeNum {
  public:
+  /// The value `value`.
   AHugeNum(unsigned int value = 0);  // NOLINT(google-explicit-constructor)
+  /// A copy of `other`.
   AHugeNum(AHugeNum const& other) = default;  // trivial: plain word copies
+  /// Takes `other`'s value.
   AHugeNum& operator=(AHugeNum const& other);
 
-  unsigned int HSW() const;  // bits 64-95
-  unsigned int MSW() const;  // bits 32-63
-  unsigned int LSW() const;  // bits 0-31
+  unsigned int HSW() const;  ///< Bits 64-95.
+  unsigned int MSW() const;  ///< Bits 32-63.
+  unsigned int LSW() const;  ///< Bits 0-31.
+  /// The three words XORed together.
   unsigned int Hash() const;
 
-  // The object's address when the value is not zero, else null.
+  /// The object's address when the value is not zero, else null.
   operator void const*() const;  // NOLINT(google-explicit-constructor)
 
-  int operator==(AHugeNum const& other) const;
-  int operator!=(AHugeNum const& other) const;
-  int operator<(AHugeNum const& other) const;
-  int operator>(AHugeNum const& other) const;
-  int operator<=(AHugeNum const& other) const;
-  int operator>=(AHugeNum const& other) const;
+  /// @name Comparisons
+  /// 1 or 0, by the unsigned 96-bit values.
+  /// @{
+  int operator==(AHugeNum const& other) const;  ///< Equal.
+  int operator!=(AHugeNum const& other) const;  ///< Not equal.
+  int operator<(AHugeNum const& other) const;   ///< Less.
+  int operator>(AHugeNum const& other) const;   ///< Greater.
+  int operator<=(AHugeNum const& other) const;  ///< Not greater.
+  int operator>=(AHugeNum const& other) const;  ///< Not less.
+  /// @}
 
-  AHugeNum& operator&=(AHugeNum const& other);
-  AHugeNum& operator|=(AHugeNum const& other);
-  AHugeNum& operator^=(AHugeNum const& other);
-  AHugeNum& operator+=(AHugeNum const& other);
-  AHugeNum& operator-=(AHugeNum const& other);
-  AHugeNum& operator++();
-  AHugeNum& operator--();
-  AHugeNum const operator++(int);
-  AHugeNum const operator--(int);
+  /// @name Arithmetic
+  /// Modulo 2^96: a carry or borrow out of bit 95 is dropped.
+  /// @{
+  AHugeNum& operator&=(AHugeNum const& other);  ///< Bitwise AND.
+  AHugeNum& operator|=(AHugeNum const& other);  ///< Bitwise OR.
+  AHugeNum& operator^=(AHugeNum const& other);  ///< Bitwise exclusive OR.
+  AHugeNum& operator+=(AHugeNum const& other);  ///< Adds `other` (which may be this object).
+  AHugeNum& operator-=(AHugeNum const& other);  ///< Subtracts `other`.
+  AHugeNum& operator++();                       ///< Adds 1.
+  AHugeNum& operator--();                       ///< Subtracts 1.
+  AHugeNum const operator++(int);               ///< Adds 1; returns the value before.
+  AHugeNum const operator--(int);               ///< Subtracts 1; returns the value before.
+  /// @}
 
-  // The count, taken as unsigned, is reduced modulo 96: a shift by 96 leaves
-  // the value as it is, by -1 shifts by 63 (2^32 - 1 mod 96).
-  AHugeNum& operator<<=(int count);
-  AHugeNum& operator>>=(int count);
+  /// @name Shifts
+  /// The count, taken as unsigned, is reduced modulo 96: a shift by 96 leaves
+  /// the value as it is, by -1 shifts by 63 (2^32 - 1 mod 96).
+  /// @{
+  AHugeNum& operator<<=(int count);  ///< Shifts towards bit 95; bits past it are lost.
+  AHugeNum& operator>>=(int count);  ///< Shifts towards bit 0; zeros come in at the top.
+  /// @}
 
-  // Bit i of the value; 0 for any i outside 0..95.
+  /// Bit i of the value; 0 for any i outside 0..95.
   int operator[](int i) const;
 
  private:

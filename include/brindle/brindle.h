@@ -1,4 +1,7 @@
-// Brindle: the whole public surface in one header.
+/// @file
+/// Brindle: the whole public surface in one header.
+///
+/// Thread safety: as each included header states.
 #ifndef BRINDLE_BRINDLE_H
 #define BRINDLE_BRINDLE_H
 

@@ -1,28 +1,33 @@
-// ADate and ATime: calendar dates as day numbers, instants as seconds.
-//
-// An ADate is one unsigned 32-bit Julian Day Number (2,451,545 is 1 January
-// 2000) in the proleptic Gregorian calendar; 0 means "no valid date". Every
-// field (month, day, year, weekday) is computed from the number on demand.
-// Day arithmetic is unsigned and wraps modulo 2^32; only the constructors that
-// go through Jday() check validity.
-//
-// An ATime is an unsigned 32-bit count of seconds since 00:00:00 UTC on
-// 1 January 1901 (ATime::RefDate); 0 means "no valid instant". Local time
-// comes from _timezone and _daylight (set by _tzset(), run at load) and a
-// built-in daylight-saving rule (BeginDST(), EndDST()).
-//
-// Years 0 to 99 given to Jday() and the constructors built on it stand for
-// 1900 to 1999.
-//
-//   ADate d(5, 1, 1998);            // day, month, year: 5 January 1998
-//   d.AsString();                   // "January 5, 1998\n"
-//   ADate::SetPrintOption(ADate::DayMonYear);
-//   d.AsString();                   // " 5-Jan-1998"
-//   std::istringstream("jan 5 98 ") >> d;
-//
-// Print settings (ADate::PrintOption, ATime::PrintDateFlag) are process-wide
-// and unsynchronised: callers serialise changes against printing. Parsing may
-// run on several threads at once.
+/// @file
+/// ADate and ATime: calendar dates as day numbers, instants as seconds.
+///
+/// An ADate is one unsigned 32-bit Julian Day Number (2,451,545 is 1 January
+/// 2000) in the proleptic Gregorian calendar; 0 means "no valid date". Every
+/// field (month, day, year, weekday) is computed from the number on demand.
+/// Day arithmetic is unsigned and wraps modulo 2^32; only the constructors that
+/// go through Jday() check validity.
+///
+/// An ATime is an unsigned 32-bit count of seconds since 00:00:00 UTC on
+/// 1 January 1901 (ATime::RefDate); 0 means "no valid instant". Local time
+/// comes from _timezone and _daylight (set by _tzset(), run at load) and a
+/// built-in daylight-saving rule (BeginDST(), EndDST()).
+///
+/// Years 0 to 99 given to Jday() and the constructors built on it stand for
+/// 1900 to 1999.
+///
+/// @code
+/// ADate d(5, 1, 1998);            // day, month, year: 5 January 1998
+/// d.AsString();                   // "January 5, 1998\n"
+/// ADate::SetPrintOption(ADate::DayMonYear);
+/// d.AsString();                   // " 5-Jan-1998"
+/// std::istringstream("jan 5 98 ") >> d;
+/// @endcode
+///
+/// Thread safety: dates and instants are plain values; distinct objects may
+/// be used on several threads at once. Print settings (ADate::PrintOption,
+/// ATime::PrintDateFlag) are process-wide and unsynchronised: callers
+/// serialise changes against printing. Parsing may run on several threads at
+/// once.
 #ifndef BRINDLE_CALENDAR_H
 #define BRINDLE_CALENDAR_H
 
@@ -39,113 +44,158 @@ namespace brindle::detail {
 struct CalendarAccess;
 }  // namespace brindle::detail
 
-// Date input and date and time output on standard streams.
-//
-// Reading takes "month day year" in numbers, "month-name day year" or
-// "day month-name year", with any non-alphanumeric separators. On failure
-// the date is 0 and the stream's state is badbit alone, except at the end of
-// the input after the first or second number, where the stream keeps its own
-// flags. A stream that is not good on entry is left as it is. (A stream with
-// exceptions() enabled throws as its state changes.)
-//
+/// @name Date input and date and time output on standard streams
+/// Reading takes "month day year" in numbers, "month-name day year" or
+/// "day month-name year", with any non-alphanumeric separators. On failure
+/// the date is 0 and the stream's state is badbit alone, except at the end of
+/// the input after the first or second number, where the stream keeps its own
+/// flags. A stream that is not good on entry is left as it is. (A stream with
+/// exceptions() enabled throws as its state changes.)
+/// @{
+
 // They reach the classes' private parts through the library's own access
 // point rather than as friends: a friend declaration would drop the DLL
 // import attribute of these declarations.
-BRINDLE_API std::istream& operator>>(std::istream& in, ADate& date);
-BRINDLE_API std::ostream& operator<<(std::ostream& out, ADate const& date);
-BRINDLE_API std::ostream& operator<<(std::ostream& out, ATime const& time);
 
+/// Reads a date into `date`. The year counts only when a character follows
+/// it: a year that ends the input fails (the date 0, badbit).
+BRINDLE_API std::istream& operator>>(std::istream& in, ADate& date);
+/// Writes the date as ADate::AsString() gives it.
+BRINDLE_API std::ostream& operator<<(std::ostream& out, ADate const& date);
+/// Writes the time as ATime::AsString() gives it.
+BRINDLE_API std::ostream& operator<<(std::ostream& out, ATime const& time);
+/// @}
+
+/// A calendar date: one Julian Day Number, 0 for "no valid date".
 class BRINDLE_API ADate {
  public:
-  // The printed forms, for 5 January 1998:
-  //   MonthDayYear         "January 5, 1998\n"
-  //   DayMonYear           " 5-Jan-1998"
-  //   NumericMonthDayYear  "1/5/1998\n"
-  //   DayMonthYear         "5 January 1998\n"
-  // Any other value prints nothing.
-  enum HowToPrint : int { MonthDayYear = 0, DayMonYear = 1, NumericMonthDayYear = 2, DayMonthYear = 3 };
+  /// The printed forms; each value shows its text for 5 January 1998. Any
+  /// other value prints nothing.
+  enum HowToPrint : int {
+    MonthDayYear = 0,         ///< `"January 5, 1998\n"`
+    DayMonYear = 1,           ///< `" 5-Jan-1998"`
+    NumericMonthDayYear = 2,  ///< `"1/5/1998\n"`
+    DayMonthYear = 3          ///< `"5 January 1998\n"`
+  };
 
-  // --- Static calendar helpers (months 1..12, weekdays 1 = Monday..7) -----
-  // The day number of a date, or 0 when the date is not valid.
+  /// @name Static calendar helpers
+  /// Months 1..12, weekdays 1 = Monday..7.
+  /// @{
+
+  /// The day number of a date, or 0 when the date is not valid.
   static unsigned int Jday(unsigned int month, unsigned int day, unsigned int year);
+  /// 1 when `year` is a leap year, else 0. The year is taken as it is: 0 to
+  /// 99 are not 1900 to 1999 here.
   static int LeapYear(unsigned int year);
+  /// 366 for a leap year, else 365.
   static unsigned int DaysInYear(unsigned int year);
+  /// 1 when `day` is a day of `month` in `year` (taken as it is), else 0.
   static int DayWithinMonth(unsigned int month, unsigned int day, unsigned int year);
-  // The month or weekday that `name` is a leading part of, in any case; when
-  // several fit, the later in the year or week wins ("Ma" is May, "" is
-  // December). 0 when none fits or `name` is null.
+  /// The month that `name` is a leading part of, in any case; when several
+  /// fit, the later in the year wins ("Ma" is May, "" is December). 0 when
+  /// none fits or `name` is null.
   static unsigned int IndexOfMonth(char const* name);
+  /// The weekday that `name` is a leading part of, as IndexOfMonth() finds
+  /// months ("T" is Thursday).
   static unsigned int DayOfWeek(char const* name);
-  // Null outside 1..12 or 1..7.
+  /// The month's English name, "January" to "December"; null outside 1..12.
   static char const* MonthName(unsigned int month);
+  /// The weekday's English name, "Monday" to "Sunday"; null outside 1..7.
   static char const* DayName(unsigned int weekday);
+  /// @}
 
-  // --- Construction -------------------------------------------------------
-  // Today's local date.
+  /// @name Construction
+  /// @{
+
+  /// Today's local date.
   ADate();
-  // Day `day` of `year` (day 1 is 1 January; days run on past the year's
-  // end). Year 0 counts days from 1 January 1901 instead (day 0).
+  /// Day `day` of `year` (day 1 is 1 January; days run on past the year's
+  /// end). Year 0 counts days from 1 January 1901 instead (day 0).
   ADate(unsigned int day, unsigned int year);
+  /// Day `day` of the month `month_name` names (as IndexOfMonth() reads it)
+  /// in `year`; 0 when that is not a valid date.
   ADate(unsigned int day, char const* month_name, unsigned int year);
+  /// Day `day` of `month` in `year`; 0 when that is not a valid date.
   ADate(unsigned int day, unsigned int month, unsigned int year);
+  /// The local date of `time`.
   ADate(CTime const& time);  // NOLINT(google-explicit-constructor): local date
+  /// The local date of `time`; 0 for the invalid instant.
   ADate(ATime const& time);  // NOLINT(google-explicit-constructor): local date
+  /// @}
 
-  // --- Queries ------------------------------------------------------------
-  unsigned int Month() const;
-  unsigned int DayOfMonth() const;
-  unsigned int Year() const;
-  unsigned int Day() const;  // day of the year, 1..366
-  unsigned int WeekDay() const;
-  int Leap() const;
-  // Day of the year of the 1st of `month` in this date's year; 0 outside
-  // 1..12.
+  /// @name Queries
+  /// The fields of the invalid date 0 are those of day number 0, 28 February
+  /// 2,935,093.
+  /// @{
+  unsigned int Month() const;       ///< The month, 1..12.
+  unsigned int DayOfMonth() const;  ///< The day of the month, 1..31.
+  unsigned int Year() const;        ///< The year, in full.
+  unsigned int Day() const;         ///< Day of the year, 1..366.
+  unsigned int WeekDay() const;     ///< The weekday, 1 (Monday) to 7 (Sunday).
+  int Leap() const;                 ///< 1 when the date's year is a leap year.
+  /// Day of the year of the 1st of `month` in this date's year; 0 outside
+  /// 1..12.
   unsigned int FirstDayOfMonth(unsigned int month) const;
+  /// Day of the year of the 1st of this date's month.
   unsigned int FirstDayOfMonth() const;
-  char const* NameOfMonth() const;
-  char const* NameOfDay() const;
-  int IsValid() const;
-  unsigned int Hash() const;
-  int Between(ADate const& first, ADate const& last) const;  // both ends included
-  ADate Max(ADate const& other) const;
-  ADate Min(ADate const& other) const;
-  int CompareTo(ADate const& other) const;  // -1, 0 or 1
-  // The nearest date strictly before this one on `weekday`: 1 to 7 days back.
+  char const* NameOfMonth() const;  ///< The month's name, as MonthName() gives it.
+  char const* NameOfDay() const;    ///< The weekday's name, as DayName() gives it.
+  int IsValid() const;              ///< 1 unless the day number is 0.
+  unsigned int Hash() const;        ///< The day number.
+  /// 1 when the date lies from `first` to `last`, both ends included.
+  int Between(ADate const& first, ADate const& last) const;
+  ADate Max(ADate const& other) const;  ///< The later of the two.
+  ADate Min(ADate const& other) const;  ///< The earlier of the two.
+  /// -1, 0 or 1 as this date is before, the same as or after `other`.
+  int CompareTo(ADate const& other) const;
+  /// The nearest date strictly before this one on `weekday`: 1 to 7 days back.
   ADate Previous(unsigned int weekday) const;
+  /// As Previous(), the weekday named as DayOfWeek() reads it.
   ADate Previous(char const* weekday_name) const;
+  /// @}
 
-  // --- Operators (unsigned day numbers) -----------------------------------
-  int operator<(ADate const& other) const;
-  int operator<=(ADate const& other) const;
-  int operator>(ADate const& other) const;
-  int operator>=(ADate const& other) const;
-  int operator==(ADate const& other) const;
-  int operator!=(ADate const& other) const;
-  // Days from `other` to this date; wraps when `other` is later.
+  /// @name Operators
+  /// On the unsigned day numbers: comparisons give 1 or 0, and arithmetic
+  /// wraps modulo 2^32.
+  /// @{
+  int operator<(ADate const& other) const;   ///< Earlier.
+  int operator<=(ADate const& other) const;  ///< Not later.
+  int operator>(ADate const& other) const;   ///< Later.
+  int operator>=(ADate const& other) const;  ///< Not earlier.
+  int operator==(ADate const& other) const;  ///< The same day.
+  int operator!=(ADate const& other) const;  ///< Different days.
+  /// Days from `other` to this date; wraps when `other` is later.
   unsigned int operator-(ADate const& other) const;
-  ADate& operator+=(int days);
-  ADate& operator-=(int days);
-  ADate& operator++();
-  ADate& operator--();
-  ADate const operator++(int);
-  ADate const operator--(int);
+  ADate& operator+=(int days);  ///< Moves `days` days on (back when negative).
+  ADate& operator-=(int days);  ///< Moves `days` days back (on when negative).
+  ADate& operator++();          ///< The next day.
+  ADate& operator--();          ///< The day before.
+  ADate const operator++(int);  ///< The next day; returns the date before.
+  ADate const operator--(int);  ///< The day before; returns the date before.
+  /// @}
 
-  // --- Text ---------------------------------------------------------------
-  // Sets the form used by every date printed in the process; returns the
-  // previous one. Not validated.
+  /// @name Text
+  /// @{
+
+  /// Sets the form used by every date printed in the process; returns the
+  /// previous one. Not validated.
   static HowToPrint SetPrintOption(HowToPrint option);
-  // The date in the current form, with the line end forms 0, 2 and 3 carry.
+  /// The date in the current form, with the line end forms 0, 2 and 3 carry.
   CString AsString() const;
 
+  /// The form every date in the process prints in; MonthDayYear at start.
   static HowToPrint PrintOption;
+  /// @}
 
  protected:
-  static int AssertIndexOfMonth(unsigned int month);
-  static int AssertWeekDayNumber(unsigned int weekday);
+  static int AssertIndexOfMonth(unsigned int month);     ///< 1 when `month` is 1..12.
+  static int AssertWeekDayNumber(unsigned int weekday);  ///< 1 when `weekday` is 1..7.
 
  private:
+  /// @cond
   friend class ATime;
   friend struct brindle::detail::CalendarAccess;
+  /// @endcond
 
   // The day number as is. Constant, so that ATime::RefDate and MaxDate are
   // constant-initialised; defined inside the library, and exported whole
@@ -157,69 +207,99 @@ class BRINDLE_API ADate {
   std::uint32_t dayNumber;
 };
 
+/// An instant: seconds since 00:00:00 UTC on 1 January 1901, 0 for "no valid
+/// instant". The count runs out at 06:28:15 UTC on 6 February 2037 and wraps.
 class BRINDLE_API ATime {
  public:
-  // --- Construction -------------------------------------------------------
-  // Now.
+  /// @name Construction
+  /// @{
+
+  /// Now.
   ATime();
-  // That local time today.
+  /// That local time today.
   ATime(unsigned int hour, unsigned int minute, unsigned int second);
-  // The instant at which the local clock reads `date` hour:minute:second. 0
-  // for an invalid date or a reading skipped when daylight-saving time
-  // starts; a reading repeated when it ends is taken as standard time.
-  // Fields are not validated: hour 25 runs into the next day.
+  /// The instant at which the local clock reads `date` hour:minute:second. 0
+  /// for an invalid date or a reading skipped when daylight-saving time
+  /// starts; a reading repeated when it ends is taken as standard time.
+  /// Fields are not validated: hour 25 runs into the next day.
   ATime(ADate const& date, unsigned int hour, unsigned int minute, unsigned int second);
+  /// The instant whose local reading is `time`'s (as the constructor from a
+  /// date and a reading takes it); 0 when `time` has no local reading.
   ATime(CTime const& time);  // NOLINT(google-explicit-constructor)
+  /// The instant `seconds` after 00:00:00 UTC on 1 January 1901.
   explicit ATime(unsigned int seconds);
+  /// @}
 
-  // --- Queries ------------------------------------------------------------
-  unsigned int Seconds() const;
-  int IsValid() const;
-  unsigned int Hash() const;
-  unsigned int Hour() const;  // local, 0..23
-  unsigned int Minute() const;
-  unsigned int HourGMT() const;
-  unsigned int MinuteGMT() const;
-  unsigned int Second() const;
+  /// @name Queries
+  /// @{
+  unsigned int Seconds() const;    ///< The count of seconds since 1 January 1901 UTC.
+  int IsValid() const;             ///< 1 unless the count is 0.
+  unsigned int Hash() const;       ///< The count.
+  unsigned int Hour() const;       ///< The local hour, 0..23.
+  unsigned int Minute() const;     ///< The local minute, 0..59.
+  unsigned int HourGMT() const;    ///< The hour in UTC, 0..23.
+  unsigned int MinuteGMT() const;  ///< The minute in UTC, 0..59.
+  unsigned int Second() const;     ///< The second, 0..59.
+  /// 1 when daylight-saving time is in force at this instant by the built-in
+  /// rule (never while _daylight is 0).
   int IsDST() const;
+  /// The instant as a CTime, by way of its local reading.
   operator CTime() const;  // NOLINT(google-explicit-constructor)
-  // "3:04:05 pm", after the date text and a space while PrintDateFlag is set.
+  /// "3:04:05 pm", after the date text and a space while PrintDateFlag is set.
   CString AsString() const;
-  int Between(ATime const& first, ATime const& last) const;  // both ends included
-  ATime Max(ATime const& other) const;
-  ATime Min(ATime const& other) const;
-  int CompareTo(ATime const& other) const;  // -1, 0 or 1
+  /// 1 when the instant lies from `first` to `last`, both ends included.
+  int Between(ATime const& first, ATime const& last) const;
+  ATime Max(ATime const& other) const;  ///< The later of the two.
+  ATime Min(ATime const& other) const;  ///< The earlier of the two.
+  /// -1, 0 or 1 as this instant is before, the same as or after `other`.
+  int CompareTo(ATime const& other) const;
+  /// @}
 
-  // --- Operators (unsigned seconds, wrapping) -----------------------------
-  int operator<(ATime const& other) const;
-  int operator<=(ATime const& other) const;
-  int operator>(ATime const& other) const;
-  int operator>=(ATime const& other) const;
-  int operator==(ATime const& other) const;
-  int operator!=(ATime const& other) const;
-  ATime& operator+=(int seconds);
-  ATime& operator-=(int seconds);
-  ATime& operator++();
-  ATime& operator--();
-  ATime const operator++(int);
-  ATime const operator--(int);
+  /// @name Operators
+  /// On the unsigned counts: comparisons give 1 or 0, and arithmetic wraps
+  /// modulo 2^32.
+  /// @{
+  int operator<(ATime const& other) const;   ///< Earlier.
+  int operator<=(ATime const& other) const;  ///< Not later.
+  int operator>(ATime const& other) const;   ///< Later.
+  int operator>=(ATime const& other) const;  ///< Not earlier.
+  int operator==(ATime const& other) const;  ///< The same instant.
+  int operator!=(ATime const& other) const;  ///< Different instants.
+  ATime& operator+=(int seconds);  ///< Moves `seconds` seconds on (back when negative).
+  ATime& operator-=(int seconds);  ///< Moves `seconds` seconds back (on when negative).
+  ATime& operator++();             ///< The next second.
+  ATime& operator--();             ///< The second before.
+  ATime const operator++(int);     ///< The next second; returns the instant before.
+  ATime const operator--(int);     ///< The second before; returns the instant before.
+  /// @}
 
-  // --- Daylight-saving rule and settings ----------------------------------
-  // The instants at which daylight-saving time starts and ends in `year`.
+  /// @name Daylight-saving rule and settings
+  /// The rule is built in, whatever the time zone says: daylight-saving time
+  /// starts at 2:00 standard time and ends at 2:00 daylight-saving time, on
+  /// Sundays modelled on the United States' rule for the year (since 2007
+  /// the second Sunday in March and the first Sunday in November).
+  /// @{
+
+  /// The instant at which daylight-saving time starts in `year`.
   static ATime BeginDST(unsigned int year);
+  /// The instant at which daylight-saving time ends in `year`.
   static ATime EndDST(unsigned int year);
-  // Sets PrintDateFlag to 0 or 1; returns 1 if it was set before.
+  /// Sets PrintDateFlag to 0 or 1; returns 1 if it was set before.
   static int PrintDate(int on);
 
-  // 1 January 1901 and 5 February 2037, the first and last days whose every
-  // second has a count. Constant-initialised: usable from static
-  // initialisers.
+  /// 1 January 1901, the first day whose every second has a count.
+  /// Constant-initialised, as MaxDate is: usable from static initialisers.
   static ADate const RefDate;
+  /// 5 February 2037, the last day whose every second has a count.
   static ADate const MaxDate;
+  /// Whether AsString() puts the date first: 1 (at start) or 0; for the
+  /// whole process.
   static int PrintDateFlag;
+  /// @}
 
  protected:
-  static int AssertDate(ADate const& date);  // RefDate <= date <= MaxDate
+  /// 1 when RefDate <= `date` <= MaxDate.
+  static int AssertDate(ADate const& date);
 
  private:
   friend struct brindle::detail::CalendarAccess;

@@ -1,8 +1,11 @@
-// Brindle export macro.
-//
-// BRINDLE_API marks what the library exports: whole classes and the free
-// functions and data of its public surface. Everything else is built hidden.
-// CMake defines BRINDLE_EXPORTS while the library itself is compiled.
+/// @file
+/// Brindle's export macros.
+///
+/// BRINDLE_API marks what the library exports: whole classes and the free
+/// functions and data of its public surface. Everything else is built hidden.
+/// CMake defines BRINDLE_EXPORTS while the library itself is compiled.
+///
+/// Thread safety: macros only; nothing here runs.
 #ifndef BRINDLE_EXPORT_H
 #define BRINDLE_EXPORT_H
 
@@ -12,6 +15,9 @@
 #  error "Brindle's headers need C++20 or later (-std=c++20)"
 #endif
 
+/// @def BRINDLE_API
+/// Exports a class, function or datum from the library (on Windows, imports
+/// it into programs).
 #if defined(_WIN32)
 #  if defined(BRINDLE_EXPORTS)
 #    define BRINDLE_API __declspec(dllexport)
@@ -22,10 +28,11 @@
 #  define BRINDLE_API __attribute__((visibility("default")))
 #endif
 
-// BRINDLE_INLINE marks a member defined in its public header, so that a
-// caller's compiler can inline it where a call would cost more than the work
-// (a 96-bit addition, say). The library still emits and exports it, so the
-// whole member surface stays in the export table.
+/// @def BRINDLE_INLINE
+/// Marks a member defined in its public header, so that a caller's compiler
+/// can inline it where a call would cost more than the work (a 96-bit
+/// addition, say). The library still emits and exports it, so the whole
+/// member surface stays in the export table.
 #if defined(_WIN32) && defined(BRINDLE_EXPORTS)
 #  define BRINDLE_INLINE __attribute__((used, dllexport)) inline
 #elif defined(_WIN32)

@@ -1,16 +1,23 @@
-// APoint, ASize, ARect: value types over the platform's geometry records.
-//
-// Each class derives from its record (POINT, SIZE, RECT) and adds no data, so
-// an object goes wherever the platform expects the record and a record is
-// taken wherever an object is expected. Copies are plain field copies; the
-// default constructors leave the fields uninitialised.
-//
-// Coordinates are signed 32-bit and all arithmetic wraps modulo 2^32: no
-// operation checks for overflow. Rectangles are half-open: (0, 0, 10, 10)
-// covers columns and rows 0 to 9.
-//
-//   ARect pieces[4];
-//   int n = ARect(0, 0, 10, 10).Subtract(ARect(3, 3, 6, 6), pieces);  // 4
+/// @file
+/// APoint, ASize, ARect: value types over the platform's geometry records.
+///
+/// Each class derives from its record (POINT, SIZE, RECT) and adds no data, so
+/// an object goes wherever the platform expects the record and a record is
+/// taken wherever an object is expected. Copies are plain field copies; the
+/// default constructors leave the fields uninitialised.
+///
+/// Coordinates are signed 32-bit and all arithmetic wraps modulo 2^32: no
+/// operation checks for overflow. Rectangles are half-open: (0, 0, 10, 10)
+/// covers columns and rows 0 to 9.
+///
+/// @code
+/// ARect pieces[4];
+/// int n = ARect(0, 0, 10, 10).Subtract(ARect(3, 3, 6, 6), pieces);  // 4
+/// @endcode
+///
+/// Thread safety: plain values with no shared state. Distinct objects may be
+/// used on several threads at once; one object may be read on several threads
+/// at once, but changed by one thread only while no other uses it.
 #ifndef BRINDLE_GEOMETRY_H
 #define BRINDLE_GEOMETRY_H
 
@@ -21,195 +28,237 @@
 
 class ASize;
 
+/// A point: the platform's POINT with arithmetic.
 class BRINDLE_API APoint : public POINT {
  public:
-  APoint();  // fields uninitialised
-  APoint(int x, int y);
+  APoint();  ///< Fields uninitialised, as in the record.
+  APoint(int x, int y);  ///< The point (x, y).
+  /// A copy of the record.
   APoint(POINT const& p);  // NOLINT(google-explicit-constructor)
-  explicit APoint(SIZE const& s);
-  // x from bits 0-15, y from bits 16-31, each unsigned: 0xFFFF0001 is (1, 65535).
+  explicit APoint(SIZE const& s);  ///< The point (s.cx, s.cy).
+  /// x from bits 0-15, y from bits 16-31, each unsigned: 0xFFFF0001 is (1, 65535).
   explicit APoint(DWORD packed);
+  /// A copy of `other`.
   // Copy construction is trivial (plain field copies, passed in registers)
   // and so has no code to export; assignment is exported like the rest.
   APoint(APoint const& other) = default;
+  /// Takes `other`'s fields.
   APoint& operator=(APoint const& other);
 
-  int X() const;
-  int Y() const;
+  int X() const;  ///< x.
+  int Y() const;  ///< y.
 
+  /// The object as its record, for calls that take a pointer.
   operator POINT const*() const;  // NOLINT(google-explicit-constructor)
+  /// The object as its record, for calls that take a pointer.
   operator POINT*();              // NOLINT(google-explicit-constructor)
 
-  APoint operator-() const;
-  bool operator==(POINT const& p) const;
-  bool operator!=(POINT const& p) const;
-  APoint operator+(SIZE const& s) const;
-  APoint operator-(SIZE const& s) const;
-  // The difference of two points is a size.
+  APoint operator-() const;  ///< (-x, -y).
+  bool operator==(POINT const& p) const;  ///< Both fields equal.
+  bool operator!=(POINT const& p) const;  ///< Either field differs.
+  APoint operator+(SIZE const& s) const;  ///< The point moved by `s`.
+  APoint operator-(SIZE const& s) const;  ///< The point moved back by `s`.
+  /// The difference of two points is a size.
   ASize operator-(POINT const& p) const;
 
-  APoint& Offset(int dx, int dy);
-  APoint OffsetBy(int dx, int dy) const;
+  APoint& Offset(int dx, int dy);  ///< Moves the point by (dx, dy).
+  APoint OffsetBy(int dx, int dy) const;  ///< A copy moved by (dx, dy).
 
-  // The floor of the Euclidean length, exact for every point, capped at
-  // INT_MAX (which only the longest diagonals exceed).
+  /// The floor of the Euclidean length, exact for every point, capped at
+  /// INT_MAX (which only the longest diagonals exceed).
   int Magnitude() const;
 };
 
+/// An extent: the platform's SIZE with arithmetic.
 class BRINDLE_API ASize : public SIZE {
  public:
-  ASize();  // fields uninitialised
-  ASize(int cx, int cy);
-  explicit ASize(POINT const& p);
+  ASize();  ///< Fields uninitialised, as in the record.
+  ASize(int cx, int cy);  ///< The size (cx, cy).
+  explicit ASize(POINT const& p);  ///< The size (p.x, p.y).
+  /// A copy of the record.
   ASize(SIZE const& s);  // NOLINT(google-explicit-constructor)
-  // cx from bits 0-15, cy from bits 16-31, each unsigned.
+  /// cx from bits 0-15, cy from bits 16-31, each unsigned.
   explicit ASize(DWORD packed);
-  ASize(ASize const& other) = default;
-  ASize& operator=(ASize const& other);
+  ASize(ASize const& other) = default;  ///< A copy of `other`.
+  ASize& operator=(ASize const& other);  ///< Takes `other`'s fields.
 
-  int X() const;
-  int Y() const;
+  int X() const;  ///< cx.
+  int Y() const;  ///< cy.
 
+  /// The object as its record, for calls that take a pointer.
   operator SIZE const*() const;  // NOLINT(google-explicit-constructor)
+  /// The object as its record, for calls that take a pointer.
   operator SIZE*();              // NOLINT(google-explicit-constructor)
 
-  ASize operator-() const;
-  bool operator==(SIZE const& s) const;
-  bool operator!=(SIZE const& s) const;
-  ASize operator+(SIZE const& s) const;
-  ASize operator-(SIZE const& s) const;
-  ASize& operator+=(SIZE const& s);
-  ASize& operator-=(SIZE const& s);
+  ASize operator-() const;  ///< (-cx, -cy).
+  bool operator==(SIZE const& s) const;  ///< Both fields equal.
+  bool operator!=(SIZE const& s) const;  ///< Either field differs.
+  ASize operator+(SIZE const& s) const;  ///< The field-wise sum.
+  ASize operator-(SIZE const& s) const;  ///< The field-wise difference.
+  ASize& operator+=(SIZE const& s);  ///< Adds `s` field by field.
+  ASize& operator-=(SIZE const& s);  ///< Subtracts `s` field by field.
 
-  // As APoint::Magnitude().
+  /// As APoint::Magnitude().
   int Magnitude() const;
 };
 
-// Three notions apply to a rectangle and are kept apart:
-//   normalised  left <= right and top <= bottom; only Normalize() makes it so;
-//   empty       left >= right or top >= bottom (IsEmpty());
-//   null        all four fields 0 (IsNull()): "no rectangle" to & and |.
-// Every operation other than Normalize() takes the fields as they are.
+/// A rectangle: the platform's RECT with arithmetic.
+///
+/// Three notions apply to a rectangle and are kept apart:
+///   - normalised: left <= right and top <= bottom; only Normalize() makes it so;
+///   - empty: left >= right or top >= bottom (IsEmpty());
+///   - null: all four fields 0 (IsNull()): "no rectangle" to & and |.
+///
+/// Every operation other than Normalize() takes the fields as they are.
 class BRINDLE_API ARect : public RECT {
  public:
-  ARect();  // fields uninitialised
-  ARect(int left, int top, int right, int bottom);
+  ARect();  ///< Fields uninitialised, as in the record.
+  ARect(int left, int top, int right, int bottom);  ///< The rectangle with these edges.
+  /// A copy of the record.
   ARect(RECT const& r);  // NOLINT(google-explicit-constructor)
+  /// The rectangle from `top_left` to `bottom_right`.
   ARect(POINT const& top_left, POINT const& bottom_right);
+  /// The rectangle at `top_left` of extent `size`.
   ARect(POINT const& top_left, SIZE const& size);
-  ARect(ARect const& other) = default;
-  ARect& operator=(ARect const& other);
+  ARect(ARect const& other) = default;  ///< A copy of `other`.
+  ARect& operator=(ARect const& other);  ///< Takes `other`'s fields.
 
+  /// Sets the four edges.
   ARect& Set(int left, int top, int right, int bottom);
+  /// Sets the top-left corner to (x, y) and the extent to width by height.
   ARect& SetWH(int x, int y, int width, int height);
-  // Both make the null rectangle.
-  ARect& SetNull();
-  ARect& SetEmpty();
+  /// @name Null rectangle
+  /// Both make the null rectangle.
+  /// @{
+  ARect& SetNull();   ///< All four fields 0.
+  ARect& SetEmpty();  ///< All four fields 0, as SetNull().
+  /// @}
 
-  // --- Accessors ------------------------------------------------------------
-  int Left() const;
-  int X() const;
-  int Top() const;
-  int Y() const;
-  int Right() const;
-  int Bottom() const;
-  int Width() const;   // negative when not normalised
-  int Height() const;  // negative when not normalised
-  // Height x Width as a 32-bit product: wraps, negative for one inverted side.
+  /// @name Accessors
+  /// @{
+  int Left() const;    ///< The left edge.
+  int X() const;       ///< The left edge.
+  int Top() const;     ///< The top edge.
+  int Y() const;       ///< The top edge.
+  int Right() const;   ///< The right edge (outside).
+  int Bottom() const;  ///< The bottom edge (outside).
+  int Width() const;   ///< right - left: negative when not normalised.
+  int Height() const;  ///< bottom - top: negative when not normalised.
+  /// Height x Width as a 32-bit product: wraps, negative for one inverted side.
   LONG Area() const;
-  ASize Size() const;
-  // The length of the diagonal, as APoint::Magnitude() computes it.
+  ASize Size() const;  ///< (Width(), Height()).
+  /// The length of the diagonal, as APoint::Magnitude() computes it.
   int Magnitude() const;
-  APoint TopRight() const;
-  APoint BottomLeft() const;
-  // Views of the corner pairs inside the object: moving the returned point
-  // moves that corner.
+  APoint TopRight() const;    ///< (right, top).
+  APoint BottomLeft() const;  ///< (left, bottom).
+  /// The top-left corner, a view inside the object: moving the returned
+  /// point moves that corner.
   APoint const& TopLeft() const;
-  APoint& TopLeft();
+  APoint& TopLeft();  ///< As the const form: moving the point moves the corner.
+  /// The bottom-right corner, a view inside the object: moving the returned
+  /// point moves that corner.
   APoint const& BottomRight() const;
-  APoint& BottomRight();
+  APoint& BottomRight();  ///< As the const form: moving the point moves the corner.
 
+  /// The object as its record, for calls that take a pointer.
   operator RECT const*() const;  // NOLINT(google-explicit-constructor)
+  /// The object as its record, for calls that take a pointer.
   operator RECT*();              // NOLINT(google-explicit-constructor)
+  /// @}
 
-  // --- Tests ----------------------------------------------------------------
-  bool IsEmpty() const;
-  bool IsNull() const;
-  bool operator==(RECT const& r) const;
-  bool operator!=(RECT const& r) const;
-  bool EqualRect(RECT const& r) const;
-  // Left and top edges are inside, right and bottom edges outside.
+  /// @name Tests
+  /// @{
+  bool IsEmpty() const;  ///< left >= right or top >= bottom.
+  bool IsNull() const;   ///< All four fields 0.
+  bool operator==(RECT const& r) const;  ///< All four fields equal.
+  bool operator!=(RECT const& r) const;  ///< Any field differs.
+  bool EqualRect(RECT const& r) const;   ///< As operator==.
+  /// Whether `p` lies inside: left and top edges are inside, right and
+  /// bottom edges outside.
   bool Contains(POINT const& p) const;
-  bool PtInRect(POINT const& p) const;
-  // Inclusive on all four sides; r's emptiness is not looked at.
+  bool PtInRect(POINT const& p) const;  ///< As Contains(POINT const&).
+  /// Whether `r` lies inside, inclusive on all four sides; r's emptiness is
+  /// not looked at.
   bool Contains(RECT const& r) const;
-  // Whether the two share an area of positive size; a shared edge or corner
-  // is not enough. Emptiness is not looked at.
+  /// Whether the two share an area of positive size; a shared edge or corner
+  /// is not enough. Emptiness is not looked at.
   bool Touches(RECT const& r) const;
+  /// @}
 
-  // --- In-place moves and resizes -------------------------------------------
-  ARect& Offset(int dx, int dy);
-  ARect& Offset(SIZE const& s);
-  ARect& operator+=(SIZE const& s);
-  ARect& operator-=(SIZE const& s);
-  // Moves the top-left corner to (x, y), keeping width and height.
+  /// @name In-place moves and resizes
+  /// Inflate moves each edge outwards by its margin; Deflate moves them
+  /// inwards. The RECT form's four fields are the four margins.
+  /// @{
+  ARect& Offset(int dx, int dy);        ///< Moves the rectangle by (dx, dy).
+  ARect& Offset(SIZE const& s);         ///< Moves the rectangle by `s`.
+  ARect& operator+=(SIZE const& s);     ///< Moves the rectangle by `s`.
+  ARect& operator-=(SIZE const& s);     ///< Moves the rectangle back by `s`.
+  /// Moves the top-left corner to (x, y), keeping width and height.
   ARect& Locate(int x, int y);
-  ARect& Locate(POINT const& p);
-  // Moves each edge outwards by its margin; Deflate moves them inwards. The
-  // RECT form's four fields are the four margins.
-  ARect& Inflate(int l, int t, int r, int b);
-  ARect& Inflate(int dx, int dy);
-  ARect& Inflate(SIZE const& s);
-  ARect& Inflate(RECT const& margins);
-  ARect& Deflate(int l, int t, int r, int b);
-  ARect& Deflate(int dx, int dy);
-  ARect& Deflate(SIZE const& s);
-  ARect& Deflate(RECT const& margins);
+  ARect& Locate(POINT const& p);        ///< Moves the top-left corner to `p`.
+  ARect& Inflate(int l, int t, int r, int b);  ///< Outwards by l, t, r and b.
+  ARect& Inflate(int dx, int dy);       ///< Outwards by dx at the sides, dy at top and bottom.
+  ARect& Inflate(SIZE const& s);        ///< Outwards by s.cx at the sides, s.cy at top and bottom.
+  ARect& Inflate(RECT const& margins);  ///< Outwards by the four margins.
+  ARect& Deflate(int l, int t, int r, int b);  ///< Inwards by l, t, r and b.
+  ARect& Deflate(int dx, int dy);       ///< Inwards by dx at the sides, dy at top and bottom.
+  ARect& Deflate(SIZE const& s);        ///< Inwards by s.cx at the sides, s.cy at top and bottom.
+  ARect& Deflate(RECT const& margins);  ///< Inwards by the four margins.
+  /// Swaps left with right and top with bottom where they are inverted.
   ARect& Normalize();
-  // Intersection. A null operand gives null; rectangles that do not overlap
-  // give an empty (often inverted) result that is not made null.
+  /// Intersection. A null operand gives null; rectangles that do not overlap
+  /// give an empty (often inverted) result that is not made null.
   ARect& operator&=(RECT const& r);
-  // Bounding rectangle. A null operand is passed over; an empty one is not.
+  /// Bounding rectangle. A null operand is passed over; an empty one is not.
   ARect& operator|=(RECT const& r);
+  /// @}
 
-  // --- Copying forms ----------------------------------------------------------
-  ARect OffsetBy(int dx, int dy) const;
-  ARect OffsetBy(SIZE const& s) const;
-  ARect operator+(SIZE const& s) const;
-  ARect operator-(SIZE const& s) const;
-  ARect LocateBy(int x, int y) const;
-  ARect LocateBy(POINT const& p) const;
-  ARect InflateBy(int l, int t, int r, int b) const;
-  ARect InflateBy(int dx, int dy) const;
-  ARect InflateBy(SIZE const& s) const;
-  ARect InflateBy(RECT const& margins) const;
-  ARect DeflateBy(int l, int t, int r, int b) const;
-  ARect DeflateBy(int dx, int dy) const;
-  ARect DeflateBy(SIZE const& s) const;
-  ARect DeflateBy(RECT const& margins) const;
-  ARect Normalized() const;
-  ARect operator&(RECT const& r) const;
-  ARect operator|(RECT const& r) const;
+  /// @name Copying forms
+  /// Each returns a moved, resized or combined copy, as its in-place form
+  /// would leave this rectangle; this one is unchanged.
+  /// @{
+  ARect OffsetBy(int dx, int dy) const;        ///< As Offset(int, int).
+  ARect OffsetBy(SIZE const& s) const;         ///< As Offset(SIZE const&).
+  ARect operator+(SIZE const& s) const;        ///< As operator+=.
+  ARect operator-(SIZE const& s) const;        ///< As operator-=.
+  ARect LocateBy(int x, int y) const;          ///< As Locate(int, int).
+  ARect LocateBy(POINT const& p) const;        ///< As Locate(POINT const&).
+  ARect InflateBy(int l, int t, int r, int b) const;  ///< As Inflate(int, int, int, int).
+  ARect InflateBy(int dx, int dy) const;       ///< As Inflate(int, int).
+  ARect InflateBy(SIZE const& s) const;        ///< As Inflate(SIZE const&).
+  ARect InflateBy(RECT const& margins) const;  ///< As Inflate(RECT const&).
+  ARect DeflateBy(int l, int t, int r, int b) const;  ///< As Deflate(int, int, int, int).
+  ARect DeflateBy(int dx, int dy) const;       ///< As Deflate(int, int).
+  ARect DeflateBy(SIZE const& s) const;        ///< As Deflate(SIZE const&).
+  ARect DeflateBy(RECT const& margins) const;  ///< As Deflate(RECT const&).
+  ARect Normalized() const;                    ///< As Normalize().
+  ARect operator&(RECT const& r) const;        ///< As operator&=.
+  ARect operator|(RECT const& r) const;        ///< As operator|=.
+  /// @}
 
-  // Writes the parts of this rectangle outside `cut` into out[0..3] and
-  // returns how many (0 to 4); `out` must hold four. The pieces come in a
-  // fixed order, each only when present: the top band and the bottom band
-  // (full width), then the left and right bands (the rows shared with
-  // `cut`). A cut that does not overlap gives one piece, a copy of this
-  // rectangle. For normalised rectangles the pieces and the intersection
-  // tile this rectangle exactly.
+  /// Writes the parts of this rectangle outside `cut` into out[0..3] and
+  /// returns how many (0 to 4); `out` must hold four. The pieces come in a
+  /// fixed order, each only when present: the top band and the bottom band
+  /// (full width), then the left and right bands (the rows shared with
+  /// `cut`). A cut that does not overlap gives one piece, a copy of this
+  /// rectangle. For normalised rectangles the pieces and the intersection
+  /// tile this rectangle exactly.
   int Subtract(RECT const& cut, ARect* const out) const;
 };
 
-// Two objects of one class. With the record-taking members alone, C++20 finds
-// a == b and its reversed form b == a equally good (each converts one side to
-// the record), which makes the comparison ambiguous.
-inline bool operator==(APoint const& a, APoint const& b) { return a.operator==(b); }
-inline bool operator!=(APoint const& a, APoint const& b) { return a.operator!=(b); }
-inline bool operator==(ASize const& a, ASize const& b) { return a.operator==(b); }
-inline bool operator!=(ASize const& a, ASize const& b) { return a.operator!=(b); }
-inline bool operator==(ARect const& a, ARect const& b) { return a.operator==(b); }
-inline bool operator!=(ARect const& a, ARect const& b) { return a.operator!=(b); }
+/// @name Comparisons of two objects of one class
+/// @{
+
+// With the record-taking members alone, C++20 finds a == b and its reversed
+// form b == a equally good (each converts one side to the record), which
+// makes the comparison ambiguous.
+inline bool operator==(APoint const& a, APoint const& b) { return a.operator==(b); }  ///< Both fields equal.
+inline bool operator!=(APoint const& a, APoint const& b) { return a.operator!=(b); }  ///< Either field differs.
+inline bool operator==(ASize const& a, ASize const& b) { return a.operator==(b); }    ///< Both fields equal.
+inline bool operator!=(ASize const& a, ASize const& b) { return a.operator!=(b); }    ///< Either field differs.
+inline bool operator==(ARect const& a, ARect const& b) { return a.operator==(b); }    ///< All four fields equal.
+inline bool operator!=(ARect const& a, ARect const& b) { return a.operator!=(b); }    ///< Any field differs.
+/// @}
 
 // The classes are their records: no added data, same layout, and copies
 // that the compiler may make with plain moves of the fields.
