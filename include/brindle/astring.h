@@ -64,6 +64,8 @@ auto FormatArgument(T&& value) {
 }
 }  // namespace brindle::detail
 
+/// The library's dynamic character string: the file's overview gives its
+/// rules.
 class BRINDLE_API AString {
  public:
   /// The not-found position, and the length meaning "everything from here on".
@@ -137,6 +139,7 @@ class BRINDLE_API AString {
   /// @}
   /// @name Assigning, appending, prepending, inserting, removing
   /// @{
+
   /// `count` copies of `ch`; a NUL `ch` or a count of 0 gives empty.
   AString& assign(char ch, unsigned int count = 1);
   /// At most `len` characters of `text` from `pos` on; empty when `text` is
@@ -266,6 +269,7 @@ class BRINDLE_API AString {
   /// @}
   /// @name Conversions and element access
   /// @{
+
   /// The text; the shared empty text for an empty string.
   char const* c_str() const;
   /// The same as c_str().
@@ -401,6 +405,7 @@ class BRINDLE_API AString {
   /// @}
   /// @name Tokens, formatting, copying and numbers
   /// @{
+
   /// The next token of a text, split at any of the characters of `delims`.
   /// A non-null `text` starts a new text: a private copy is taken (the caller's
   /// text is never changed) and its leading delimiters are skipped. A null
@@ -446,6 +451,7 @@ class BRINDLE_API AString {
   /// @}
   /// @name Stream input
   /// @{
+
   /// Each reader empties the string, reads, and returns the stream, whose state
   /// tells how the read ended. A stream that is not good on entry is returned
   /// unchanged. Lines and tokens of any length are read whole. A NUL byte read
@@ -534,11 +540,14 @@ BRINDLE_INLINE unsigned int AString::find(char ch, unsigned int start) const {
   return hit != nullptr ? static_cast<unsigned int>(static_cast<char const*>(hit) - buffer_) : npos;
 }
 
+namespace std {
 /// A hash of the text for unordered containers, consistent with ==: the bytes
 /// up to the first NUL.
 template <>
-struct std::hash<AString> {
+struct hash<AString> {
+  /// The hash of the text up to its first NUL.
   std::size_t operator()(AString const& s) const noexcept { return std::hash<std::string_view>{}(s.c_str()); }
 };
+}  // namespace std
 
 #endif  // BRINDLE_ASTRING_H

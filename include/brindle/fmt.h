@@ -11,15 +11,18 @@
 
 #include "brindle/format.h"
 
+namespace fmt {
 /// fmt's formatter of Brindle's value types, with the string options.
 template <class T>
   requires brindle::detail::Formattable<T>
-struct fmt::formatter<T, char> : fmt::formatter<fmt::string_view, char> {
+struct formatter<T, char> : formatter<string_view, char> {
+  /// Formats the value's text (brindle::format_text()) as a string.
   template <class Context>
   auto format(T const& value, Context& context) const {
     auto const text = brindle::format_text(value);
-    return fmt::formatter<fmt::string_view, char>::format(fmt::string_view(text.data(), text.size()), context);
+    return formatter<string_view, char>::format(string_view(text.data(), text.size()), context);
   }
 };
+}  // namespace fmt
 
 #endif  // BRINDLE_FMT_H

@@ -83,15 +83,18 @@ concept Formattable = std::is_same_v<T, AString> || std::is_same_v<T, ADate> || 
 }  // namespace brindle
 
 #if defined(__cpp_lib_format)
+namespace std {
 /// std::format of Brindle's value types, with the string options.
 template <class T>
   requires brindle::detail::Formattable<T>
-struct std::formatter<T, char> : std::formatter<std::string_view, char> {
-  auto format(T const& value, std::format_context& context) const {
+struct formatter<T, char> : formatter<string_view, char> {
+  /// Formats the value's text (brindle::format_text()) as a string.
+  auto format(T const& value, format_context& context) const {
     auto const text = brindle::format_text(value);
-    return std::formatter<std::string_view, char>::format(std::string_view(text), context);
+    return formatter<string_view, char>::format(string_view(text), context);
   }
 };
+}  // namespace std
 #endif
 
 #endif  // BRINDLE_FORMAT_H
