@@ -58,7 +58,9 @@ ATime::ATime(ADate const& date, unsigned int hour, unsigned int minute, unsigned
   // shift. Day numbers times 86,400 wrap; only the difference from RefDate
   // matters, and that survives modulo 2^32.
   std::uint32_t v = ((date.dayNumber * 24 + hour) * 60 + minute) * 60 - RefDate.dayNumber * kSecondsPerDay + second - 3600;
-  if (v != 0) v += ZoneOffset();
+  // The zone's shift applies to every reading: 01:00:00 on 1 January 1901,
+  // whose daylight-saving count is 0, too.
+  v += ZoneOffset();
   int const daylight_reading = DaylightAt(v);
   v += 3600;  // the instant if the reading were standard time
   int const standard_reading = DaylightAt(v);

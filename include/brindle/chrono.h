@@ -28,7 +28,7 @@
 /// _timezone and _daylight, which _tzset() writes: do not run them while
 /// another thread calls _tzset(), as for ATime's own local members.
 ///
-/// Not included by brindle/brindle.h, as it brings in <chrono>.
+/// Not included by brindle/brindle.h, as it brings in `<chrono>`.
 #ifndef BRINDLE_CHRONO_H
 #define BRINDLE_CHRONO_H
 

@@ -228,6 +228,8 @@ TEST_F(Zone, DaylightSavingRule) {
                                   ATime(r.end, 0, 30, 0).Seconds() == end - 5400 &&
                                   ATime(r.end, 1, 30, 0).Seconds() == end + 1800)) << r.year;
   }
+  // The first hour of the range takes the zone's shift too: 01:00 EST is 06:00 UTC.
+  EXPECT_EQ(ATime(ADate(1, 1, 1901), 1, 0, 0).Seconds(), 21600u);
 }
 
 // From 2007 on the C library reads the same rule: at each change, a second
