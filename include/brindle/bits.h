@@ -43,7 +43,7 @@ class BRINDLE_API ABitField {
   ~ABitField();
 
   /// The number of bits.
-  unsigned int BLENGTH() const;
+  [[nodiscard]] unsigned int BLENGTH() const;
 
   /// @name Single bits
   /// An index at or past the count reads as 0 and is ignored by BSET and
@@ -51,9 +51,9 @@ class BRINDLE_API ABitField {
   /// @{
 
   /// 1 when bit `i` is set, else 0.
-  int BTEST(unsigned int i) const;
+  [[nodiscard]] int BTEST(unsigned int i) const;
   /// As BTEST().
-  int operator[](int i) const;
+  [[nodiscard]] int operator[](int i) const;
   /// Sets bit `i`; returns this field, for chaining.
   ABitField& BSET(unsigned int i);
   /// Clears bit `i`; returns this field, for chaining.
@@ -70,7 +70,7 @@ class BRINDLE_API ABitField {
   /// @}
 
   /// 1 when both have the same count and the same bits.
-  int operator==(ABitField const& other) const;
+  [[nodiscard]] int operator==(ABitField const& other) const;
 
   /// The object's address when any bit is set, else null.
   operator void const*() const;  // NOLINT(google-explicit-constructor)
@@ -104,7 +104,7 @@ class BRINDLE_API ABitField {
   /// @}
 
  private:
-  unsigned int byte_count() const;  // ceil(count / 8)
+  [[nodiscard]] unsigned int byte_count() const;  // ceil(count / 8)
   void clear_spare_bits();
 
   unsigned short count_;
@@ -121,11 +121,11 @@ class BRINDLE_API AHugeNum {
   /// Takes `other`'s value.
   AHugeNum& operator=(AHugeNum const& other);
 
-  unsigned int HSW() const;  ///< Bits 64-95.
-  unsigned int MSW() const;  ///< Bits 32-63.
-  unsigned int LSW() const;  ///< Bits 0-31.
+  [[nodiscard]] unsigned int HSW() const;  ///< Bits 64-95.
+  [[nodiscard]] unsigned int MSW() const;  ///< Bits 32-63.
+  [[nodiscard]] unsigned int LSW() const;  ///< Bits 0-31.
   /// The three words XORed together.
-  unsigned int Hash() const;
+  [[nodiscard]] unsigned int Hash() const;
 
   /// The object's address when the value is not zero, else null.
   operator void const*() const;  // NOLINT(google-explicit-constructor)
@@ -133,12 +133,12 @@ class BRINDLE_API AHugeNum {
   /// @name Comparisons
   /// 1 or 0, by the unsigned 96-bit values.
   /// @{
-  int operator==(AHugeNum const& other) const;  ///< Equal.
-  int operator!=(AHugeNum const& other) const;  ///< Not equal.
-  int operator<(AHugeNum const& other) const;   ///< Less.
-  int operator>(AHugeNum const& other) const;   ///< Greater.
-  int operator<=(AHugeNum const& other) const;  ///< Not greater.
-  int operator>=(AHugeNum const& other) const;  ///< Not less.
+  [[nodiscard]] int operator==(AHugeNum const& other) const;  ///< Equal.
+  [[nodiscard]] int operator!=(AHugeNum const& other) const;  ///< Not equal.
+  [[nodiscard]] int operator<(AHugeNum const& other) const;   ///< Less.
+  [[nodiscard]] int operator>(AHugeNum const& other) const;   ///< Greater.
+  [[nodiscard]] int operator<=(AHugeNum const& other) const;  ///< Not greater.
+  [[nodiscard]] int operator>=(AHugeNum const& other) const;  ///< Not less.
   /// @}
 
   /// @name Arithmetic
@@ -164,7 +164,7 @@ class BRINDLE_API AHugeNum {
   /// @}
 
   /// Bit i of the value; 0 for any i outside 0..95.
-  int operator[](int i) const;
+  [[nodiscard]] int operator[](int i) const;
 
  private:
   // Most significant first, as the words lie in memory.

@@ -83,14 +83,14 @@ class BRINDLE_API ADate {
   /// @{
 
   /// The day number of a date, or 0 when the date is not valid.
-  static unsigned int Jday(unsigned int month, unsigned int day, unsigned int year);
+  [[nodiscard]] static unsigned int Jday(unsigned int month, unsigned int day, unsigned int year);
   /// 1 when `year` is a leap year, else 0. The year is taken as it is: 0 to
   /// 99 are not 1900 to 1999 here.
-  static int LeapYear(unsigned int year);
+  [[nodiscard]] static int LeapYear(unsigned int year);
   /// 366 for a leap year, else 365.
-  static unsigned int DaysInYear(unsigned int year);
+  [[nodiscard]] static unsigned int DaysInYear(unsigned int year);
   /// 1 when `day` is a day of `month` in `year` (taken as it is), else 0.
-  static int DayWithinMonth(unsigned int month, unsigned int day, unsigned int year);
+  [[nodiscard]] static int DayWithinMonth(unsigned int month, unsigned int day, unsigned int year);
   /// The month that `name` is a leading part of, in any case; when several
   /// fit, the later in the year wins ("Ma" is May, "" is December). 0 when
   /// none fits or `name` is null.
@@ -127,29 +127,29 @@ class BRINDLE_API ADate {
   /// The fields of the invalid date 0 are those of day number 0, 28 February
   /// 2,935,093.
   /// @{
-  unsigned int Month() const;       ///< The month, 1..12.
-  unsigned int DayOfMonth() const;  ///< The day of the month, 1..31.
-  unsigned int Year() const;        ///< The year, in full.
-  unsigned int Day() const;         ///< Day of the year, 1..366.
-  unsigned int WeekDay() const;     ///< The weekday, 1 (Monday) to 7 (Sunday).
-  int Leap() const;                 ///< 1 when the date's year is a leap year.
+  [[nodiscard]] unsigned int Month() const;       ///< The month, 1..12.
+  [[nodiscard]] unsigned int DayOfMonth() const;  ///< The day of the month, 1..31.
+  [[nodiscard]] unsigned int Year() const;        ///< The year, in full.
+  [[nodiscard]] unsigned int Day() const;         ///< Day of the year, 1..366.
+  [[nodiscard]] unsigned int WeekDay() const;     ///< The weekday, 1 (Monday) to 7 (Sunday).
+  [[nodiscard]] int Leap() const;                 ///< 1 when the date's year is a leap year.
   /// Day of the year of the 1st of `month` in this date's year; 0 outside
   /// 1..12.
-  unsigned int FirstDayOfMonth(unsigned int month) const;
+  [[nodiscard]] unsigned int FirstDayOfMonth(unsigned int month) const;
   /// Day of the year of the 1st of this date's month.
-  unsigned int FirstDayOfMonth() const;
+  [[nodiscard]] unsigned int FirstDayOfMonth() const;
   char const* NameOfMonth() const;  ///< The month's name, as MonthName() gives it.
   char const* NameOfDay() const;    ///< The weekday's name, as DayName() gives it.
-  int IsValid() const;              ///< 1 unless the day number is 0.
-  unsigned int Hash() const;        ///< The day number.
+  [[nodiscard]] int IsValid() const;              ///< 1 unless the day number is 0.
+  [[nodiscard]] unsigned int Hash() const;        ///< The day number.
   /// 1 when the date lies from `first` to `last`, both ends included.
-  int Between(ADate const& first, ADate const& last) const;
-  ADate Max(ADate const& other) const;  ///< The later of the two.
-  ADate Min(ADate const& other) const;  ///< The earlier of the two.
+  [[nodiscard]] int Between(ADate const& first, ADate const& last) const;
+  [[nodiscard]] ADate Max(ADate const& other) const;  ///< The later of the two.
+  [[nodiscard]] ADate Min(ADate const& other) const;  ///< The earlier of the two.
   /// -1, 0 or 1 as this date is before, the same as or after `other`.
-  int CompareTo(ADate const& other) const;
+  [[nodiscard]] int CompareTo(ADate const& other) const;
   /// The nearest date strictly before this one on `weekday`: 1 to 7 days back.
-  ADate Previous(unsigned int weekday) const;
+  [[nodiscard]] ADate Previous(unsigned int weekday) const;
   /// As Previous(), the weekday named as DayOfWeek() reads it.
   ADate Previous(char const* weekday_name) const;
   /// @}
@@ -158,14 +158,14 @@ class BRINDLE_API ADate {
   /// On the unsigned day numbers: comparisons give 1 or 0, and arithmetic
   /// wraps modulo 2^32.
   /// @{
-  int operator<(ADate const& other) const;   ///< Earlier.
-  int operator<=(ADate const& other) const;  ///< Not later.
-  int operator>(ADate const& other) const;   ///< Later.
-  int operator>=(ADate const& other) const;  ///< Not earlier.
-  int operator==(ADate const& other) const;  ///< The same day.
-  int operator!=(ADate const& other) const;  ///< Different days.
+  [[nodiscard]] int operator<(ADate const& other) const;   ///< Earlier.
+  [[nodiscard]] int operator<=(ADate const& other) const;  ///< Not later.
+  [[nodiscard]] int operator>(ADate const& other) const;   ///< Later.
+  [[nodiscard]] int operator>=(ADate const& other) const;  ///< Not earlier.
+  [[nodiscard]] int operator==(ADate const& other) const;  ///< The same day.
+  [[nodiscard]] int operator!=(ADate const& other) const;  ///< Different days.
   /// Days from `other` to this date; wraps when `other` is later.
-  unsigned int operator-(ADate const& other) const;
+  [[nodiscard]] unsigned int operator-(ADate const& other) const;
   ADate& operator+=(int days);  ///< Moves `days` days on (back when negative).
   ADate& operator-=(int days);  ///< Moves `days` days back (on when negative).
   ADate& operator++();          ///< The next day.
@@ -181,7 +181,7 @@ class BRINDLE_API ADate {
   /// previous one. Not validated.
   static HowToPrint SetPrintOption(HowToPrint option);
   /// The date in the current form, with the line end forms 0, 2 and 3 carry.
-  CString AsString() const;
+  [[nodiscard]] CString AsString() const;
 
   /// The form every date in the process prints in; MonthDayYear at start.
   static HowToPrint PrintOption;
@@ -232,39 +232,39 @@ class BRINDLE_API ATime {
 
   /// @name Queries
   /// @{
-  unsigned int Seconds() const;    ///< The count of seconds since 1 January 1901 UTC.
-  int IsValid() const;             ///< 1 unless the count is 0.
-  unsigned int Hash() const;       ///< The count.
-  unsigned int Hour() const;       ///< The local hour, 0..23.
-  unsigned int Minute() const;     ///< The local minute, 0..59.
-  unsigned int HourGMT() const;    ///< The hour in UTC, 0..23.
-  unsigned int MinuteGMT() const;  ///< The minute in UTC, 0..59.
-  unsigned int Second() const;     ///< The second, 0..59.
+  [[nodiscard]] unsigned int Seconds() const;    ///< The count of seconds since 1 January 1901 UTC.
+  [[nodiscard]] int IsValid() const;             ///< 1 unless the count is 0.
+  [[nodiscard]] unsigned int Hash() const;       ///< The count.
+  [[nodiscard]] unsigned int Hour() const;       ///< The local hour, 0..23.
+  [[nodiscard]] unsigned int Minute() const;     ///< The local minute, 0..59.
+  [[nodiscard]] unsigned int HourGMT() const;    ///< The hour in UTC, 0..23.
+  [[nodiscard]] unsigned int MinuteGMT() const;  ///< The minute in UTC, 0..59.
+  [[nodiscard]] unsigned int Second() const;     ///< The second, 0..59.
   /// 1 when daylight-saving time is in force at this instant by the built-in
   /// rule (never while _daylight is 0).
-  int IsDST() const;
+  [[nodiscard]] int IsDST() const;
   /// The instant as a CTime, by way of its local reading.
   operator CTime() const;  // NOLINT(google-explicit-constructor)
   /// "3:04:05 pm", after the date text and a space while PrintDateFlag is set.
-  CString AsString() const;
+  [[nodiscard]] CString AsString() const;
   /// 1 when the instant lies from `first` to `last`, both ends included.
-  int Between(ATime const& first, ATime const& last) const;
-  ATime Max(ATime const& other) const;  ///< The later of the two.
-  ATime Min(ATime const& other) const;  ///< The earlier of the two.
+  [[nodiscard]] int Between(ATime const& first, ATime const& last) const;
+  [[nodiscard]] ATime Max(ATime const& other) const;  ///< The later of the two.
+  [[nodiscard]] ATime Min(ATime const& other) const;  ///< The earlier of the two.
   /// -1, 0 or 1 as this instant is before, the same as or after `other`.
-  int CompareTo(ATime const& other) const;
+  [[nodiscard]] int CompareTo(ATime const& other) const;
   /// @}
 
   /// @name Operators
   /// On the unsigned counts: comparisons give 1 or 0, and arithmetic wraps
   /// modulo 2^32.
   /// @{
-  int operator<(ATime const& other) const;   ///< Earlier.
-  int operator<=(ATime const& other) const;  ///< Not later.
-  int operator>(ATime const& other) const;   ///< Later.
-  int operator>=(ATime const& other) const;  ///< Not earlier.
-  int operator==(ATime const& other) const;  ///< The same instant.
-  int operator!=(ATime const& other) const;  ///< Different instants.
+  [[nodiscard]] int operator<(ATime const& other) const;   ///< Earlier.
+  [[nodiscard]] int operator<=(ATime const& other) const;  ///< Not later.
+  [[nodiscard]] int operator>(ATime const& other) const;   ///< Later.
+  [[nodiscard]] int operator>=(ATime const& other) const;  ///< Not earlier.
+  [[nodiscard]] int operator==(ATime const& other) const;  ///< The same instant.
+  [[nodiscard]] int operator!=(ATime const& other) const;  ///< Different instants.
   ATime& operator+=(int seconds);  ///< Moves `seconds` seconds on (back when negative).
   ATime& operator-=(int seconds);  ///< Moves `seconds` seconds back (on when negative).
   ATime& operator++();             ///< The next second.
@@ -281,9 +281,9 @@ class BRINDLE_API ATime {
   /// @{
 
   /// The instant at which daylight-saving time starts in `year`.
-  static ATime BeginDST(unsigned int year);
+  [[nodiscard]] static ATime BeginDST(unsigned int year);
   /// The instant at which daylight-saving time ends in `year`.
-  static ATime EndDST(unsigned int year);
+  [[nodiscard]] static ATime EndDST(unsigned int year);
   /// Sets PrintDateFlag to 0 or 1; returns 1 if it was set before.
   static int PrintDate(int on);
 
@@ -306,11 +306,11 @@ class BRINDLE_API ATime {
 
   // Local time: the count less _timezone, plus an hour in daylight-saving
   // time.
-  unsigned int LocalSecs() const;
+  [[nodiscard]] unsigned int LocalSecs() const;
   // hour:00:00 local standard time on `date`.
-  static ATime BuildLocal(ADate const& date, unsigned int hour);
+  [[nodiscard]] static ATime BuildLocal(ADate const& date, unsigned int hour);
   // The instant of the local reading of a clock value.
-  static ATime BuildLocal(std::time_t clock);
+  [[nodiscard]] static ATime BuildLocal(std::time_t clock);
 
   std::uint32_t seconds;
 };

@@ -45,28 +45,28 @@ class BRINDLE_API APoint : public POINT {
   /// Takes `other`'s fields.
   APoint& operator=(APoint const& other);
 
-  int X() const;  ///< x.
-  int Y() const;  ///< y.
+  [[nodiscard]] int X() const;  ///< x.
+  [[nodiscard]] int Y() const;  ///< y.
 
   /// The object as its record, for calls that take a pointer.
   operator POINT const*() const;  // NOLINT(google-explicit-constructor)
   /// The object as its record, for calls that take a pointer.
   operator POINT*();              // NOLINT(google-explicit-constructor)
 
-  APoint operator-() const;  ///< (-x, -y).
-  bool operator==(POINT const& p) const;  ///< Both fields equal.
-  bool operator!=(POINT const& p) const;  ///< Either field differs.
-  APoint operator+(SIZE const& s) const;  ///< The point moved by `s`.
-  APoint operator-(SIZE const& s) const;  ///< The point moved back by `s`.
+  [[nodiscard]] APoint operator-() const;  ///< (-x, -y).
+  [[nodiscard]] bool operator==(POINT const& p) const;  ///< Both fields equal.
+  [[nodiscard]] bool operator!=(POINT const& p) const;  ///< Either field differs.
+  [[nodiscard]] APoint operator+(SIZE const& s) const;  ///< The point moved by `s`.
+  [[nodiscard]] APoint operator-(SIZE const& s) const;  ///< The point moved back by `s`.
   /// The difference of two points is a size.
-  ASize operator-(POINT const& p) const;
+  [[nodiscard]] ASize operator-(POINT const& p) const;
 
   APoint& Offset(int dx, int dy);  ///< Moves the point by (dx, dy).
-  APoint OffsetBy(int dx, int dy) const;  ///< A copy moved by (dx, dy).
+  [[nodiscard]] APoint OffsetBy(int dx, int dy) const;  ///< A copy moved by (dx, dy).
 
   /// The floor of the Euclidean length, exact for every point, capped at
   /// INT_MAX (which only the longest diagonals exceed).
-  int Magnitude() const;
+  [[nodiscard]] int Magnitude() const;
 };
 
 /// An extent: the platform's SIZE with arithmetic.
@@ -82,24 +82,24 @@ class BRINDLE_API ASize : public SIZE {
   ASize(ASize const& other) = default;  ///< A copy of `other`.
   ASize& operator=(ASize const& other);  ///< Takes `other`'s fields.
 
-  int X() const;  ///< cx.
-  int Y() const;  ///< cy.
+  [[nodiscard]] int X() const;  ///< cx.
+  [[nodiscard]] int Y() const;  ///< cy.
 
   /// The object as its record, for calls that take a pointer.
   operator SIZE const*() const;  // NOLINT(google-explicit-constructor)
   /// The object as its record, for calls that take a pointer.
   operator SIZE*();              // NOLINT(google-explicit-constructor)
 
-  ASize operator-() const;  ///< (-cx, -cy).
-  bool operator==(SIZE const& s) const;  ///< Both fields equal.
-  bool operator!=(SIZE const& s) const;  ///< Either field differs.
-  ASize operator+(SIZE const& s) const;  ///< The field-wise sum.
-  ASize operator-(SIZE const& s) const;  ///< The field-wise difference.
+  [[nodiscard]] ASize operator-() const;  ///< (-cx, -cy).
+  [[nodiscard]] bool operator==(SIZE const& s) const;  ///< Both fields equal.
+  [[nodiscard]] bool operator!=(SIZE const& s) const;  ///< Either field differs.
+  [[nodiscard]] ASize operator+(SIZE const& s) const;  ///< The field-wise sum.
+  [[nodiscard]] ASize operator-(SIZE const& s) const;  ///< The field-wise difference.
   ASize& operator+=(SIZE const& s);  ///< Adds `s` field by field.
   ASize& operator-=(SIZE const& s);  ///< Subtracts `s` field by field.
 
   /// As APoint::Magnitude().
-  int Magnitude() const;
+  [[nodiscard]] int Magnitude() const;
 };
 
 /// A rectangle: the platform's RECT with arithmetic.
@@ -136,21 +136,21 @@ class BRINDLE_API ARect : public RECT {
 
   /// @name Accessors
   /// @{
-  int Left() const;    ///< The left edge.
-  int X() const;       ///< The left edge.
-  int Top() const;     ///< The top edge.
-  int Y() const;       ///< The top edge.
-  int Right() const;   ///< The right edge (outside).
-  int Bottom() const;  ///< The bottom edge (outside).
-  int Width() const;   ///< right - left: negative when not normalised.
-  int Height() const;  ///< bottom - top: negative when not normalised.
+  [[nodiscard]] int Left() const;    ///< The left edge.
+  [[nodiscard]] int X() const;       ///< The left edge.
+  [[nodiscard]] int Top() const;     ///< The top edge.
+  [[nodiscard]] int Y() const;       ///< The top edge.
+  [[nodiscard]] int Right() const;   ///< The right edge (outside).
+  [[nodiscard]] int Bottom() const;  ///< The bottom edge (outside).
+  [[nodiscard]] int Width() const;   ///< right - left: negative when not normalised.
+  [[nodiscard]] int Height() const;  ///< bottom - top: negative when not normalised.
   /// Height x Width as a 32-bit product: wraps, negative for one inverted side.
-  LONG Area() const;
-  ASize Size() const;  ///< (Width(), Height()).
+  [[nodiscard]] LONG Area() const;
+  [[nodiscard]] ASize Size() const;  ///< (Width(), Height()).
   /// The length of the diagonal, as APoint::Magnitude() computes it.
-  int Magnitude() const;
-  APoint TopRight() const;    ///< (right, top).
-  APoint BottomLeft() const;  ///< (left, bottom).
+  [[nodiscard]] int Magnitude() const;
+  [[nodiscard]] APoint TopRight() const;    ///< (right, top).
+  [[nodiscard]] APoint BottomLeft() const;  ///< (left, bottom).
   /// The top-left corner, a view inside the object: moving the returned
   /// point moves that corner.
   APoint const& TopLeft() const;
@@ -168,21 +168,21 @@ class BRINDLE_API ARect : public RECT {
 
   /// @name Tests
   /// @{
-  bool IsEmpty() const;  ///< left >= right or top >= bottom.
-  bool IsNull() const;   ///< All four fields 0.
-  bool operator==(RECT const& r) const;  ///< All four fields equal.
-  bool operator!=(RECT const& r) const;  ///< Any field differs.
-  bool EqualRect(RECT const& r) const;   ///< As operator==.
+  [[nodiscard]] bool IsEmpty() const;  ///< left >= right or top >= bottom.
+  [[nodiscard]] bool IsNull() const;   ///< All four fields 0.
+  [[nodiscard]] bool operator==(RECT const& r) const;  ///< All four fields equal.
+  [[nodiscard]] bool operator!=(RECT const& r) const;  ///< Any field differs.
+  [[nodiscard]] bool EqualRect(RECT const& r) const;   ///< As operator==.
   /// Whether `p` lies inside: left and top edges are inside, right and
   /// bottom edges outside.
-  bool Contains(POINT const& p) const;
-  bool PtInRect(POINT const& p) const;  ///< As Contains(POINT const&).
+  [[nodiscard]] bool Contains(POINT const& p) const;
+  [[nodiscard]] bool PtInRect(POINT const& p) const;  ///< As Contains(POINT const&).
   /// Whether `r` lies inside, inclusive on all four sides; r's emptiness is
   /// not looked at.
-  bool Contains(RECT const& r) const;
+  [[nodiscard]] bool Contains(RECT const& r) const;
   /// Whether the two share an area of positive size; a shared edge or corner
   /// is not enough. Emptiness is not looked at.
-  bool Touches(RECT const& r) const;
+  [[nodiscard]] bool Touches(RECT const& r) const;
   /// @}
 
   /// @name In-place moves and resizes
@@ -217,23 +217,23 @@ class BRINDLE_API ARect : public RECT {
   /// Each returns a moved, resized or combined copy, as its in-place form
   /// would leave this rectangle; this one is unchanged.
   /// @{
-  ARect OffsetBy(int dx, int dy) const;        ///< As Offset(int, int).
-  ARect OffsetBy(SIZE const& s) const;         ///< As Offset(SIZE const&).
-  ARect operator+(SIZE const& s) const;        ///< As operator+=.
-  ARect operator-(SIZE const& s) const;        ///< As operator-=.
-  ARect LocateBy(int x, int y) const;          ///< As Locate(int, int).
-  ARect LocateBy(POINT const& p) const;        ///< As Locate(POINT const&).
-  ARect InflateBy(int l, int t, int r, int b) const;  ///< As Inflate(int, int, int, int).
-  ARect InflateBy(int dx, int dy) const;       ///< As Inflate(int, int).
-  ARect InflateBy(SIZE const& s) const;        ///< As Inflate(SIZE const&).
-  ARect InflateBy(RECT const& margins) const;  ///< As Inflate(RECT const&).
-  ARect DeflateBy(int l, int t, int r, int b) const;  ///< As Deflate(int, int, int, int).
-  ARect DeflateBy(int dx, int dy) const;       ///< As Deflate(int, int).
-  ARect DeflateBy(SIZE const& s) const;        ///< As Deflate(SIZE const&).
-  ARect DeflateBy(RECT const& margins) const;  ///< As Deflate(RECT const&).
-  ARect Normalized() const;                    ///< As Normalize().
-  ARect operator&(RECT const& r) const;        ///< As operator&=.
-  ARect operator|(RECT const& r) const;        ///< As operator|=.
+  [[nodiscard]] ARect OffsetBy(int dx, int dy) const;        ///< As Offset(int, int).
+  [[nodiscard]] ARect OffsetBy(SIZE const& s) const;         ///< As Offset(SIZE const&).
+  [[nodiscard]] ARect operator+(SIZE const& s) const;        ///< As operator+=.
+  [[nodiscard]] ARect operator-(SIZE const& s) const;        ///< As operator-=.
+  [[nodiscard]] ARect LocateBy(int x, int y) const;          ///< As Locate(int, int).
+  [[nodiscard]] ARect LocateBy(POINT const& p) const;        ///< As Locate(POINT const&).
+  [[nodiscard]] ARect InflateBy(int l, int t, int r, int b) const;  ///< As Inflate(int, int, int, int).
+  [[nodiscard]] ARect InflateBy(int dx, int dy) const;       ///< As Inflate(int, int).
+  [[nodiscard]] ARect InflateBy(SIZE const& s) const;        ///< As Inflate(SIZE const&).
+  [[nodiscard]] ARect InflateBy(RECT const& margins) const;  ///< As Inflate(RECT const&).
+  [[nodiscard]] ARect DeflateBy(int l, int t, int r, int b) const;  ///< As Deflate(int, int, int, int).
+  [[nodiscard]] ARect DeflateBy(int dx, int dy) const;       ///< As Deflate(int, int).
+  [[nodiscard]] ARect DeflateBy(SIZE const& s) const;        ///< As Deflate(SIZE const&).
+  [[nodiscard]] ARect DeflateBy(RECT const& margins) const;  ///< As Deflate(RECT const&).
+  [[nodiscard]] ARect Normalized() const;                    ///< As Normalize().
+  [[nodiscard]] ARect operator&(RECT const& r) const;        ///< As operator&=.
+  [[nodiscard]] ARect operator|(RECT const& r) const;        ///< As operator|=.
   /// @}
 
   /// Writes the parts of this rectangle outside `cut` into out[0..3] and
