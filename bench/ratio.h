@@ -2,6 +2,7 @@
 // benchmark program can set the library beside its peer and print
 // "ratio <label> <ours / peer>" lines after the table. Ratios are of CPU
 // time, which other work on a shared machine disturbs less than wall time.
+// A ratio may carry its goal, printed beside it with whether the run met it.
 //
 //   int main(int argc, char** argv) {
 //     benchmark::Initialize(&argc, argv);
@@ -36,11 +37,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   // Prints ours / peer for two runs by name; `what` says what the ratio
   // compares, e.g. "AString / std::string".
-  void Ratio(char const* label, char const* ours, char const* peer, char const* what = "ours / peer") {
+  // With a goal > 0, the line ends with it and whether this run meets it.
+  void Ratio(char const* label, char const* ours, char const* peer, char const* what = "ours / peer",
+             double goal = 0) {
     auto o = times_.find(ours);
     auto p = times_.find(peer);
     if (o != times_.end() && p != times_.end() && p->second > 0) {
-      std::printf("ratio %-40s %7.3f  (%s)\n", label, o->second / p->second, what);
+      double const ratio = o->second / p->second;
+      std::printf("ratio %-40s %7.3f  (%s)", label, ratio, what);
+      if (goal > 0) std::printf("  goal <= %.2f: %s", goal, ratio <= goal ? "met" : "NOT MET");
+      std::printf("\n");
     }
   }
 
