@@ -101,17 +101,21 @@ AString& AString::pad(unsigned int width, char ch) {
 
 AString& AString::strip(StripType type, char ch) {
   if (ch == '\0' || buffer_ == nullptr) return *this;
-  // remove() works within the block, and frees it when the run is the text.
+  // Both runs are found first, so the text moves at most once, and not at
+  // all when nothing is stripped.
+  unsigned int begin = 0;
+  unsigned int end = length_;
   if (type == strip_trailing || type == strip_both) {
-    unsigned int run = 0;
-    while (run < length_ && buffer_[length_ - 1 - run] == ch) ++run;
-    remove(length_ - run, run);
+    while (end > 0 && buffer_[end - 1] == ch) --end;
   }
-  if ((type == strip_leading || type == strip_both) && buffer_ != nullptr) {
-    unsigned int run = 0;
-    while (run < length_ && buffer_[run] == ch) ++run;
-    remove(0, run);
+  if (type == strip_leading || type == strip_both) {
+    while (begin < end && buffer_[begin] == ch) ++begin;
   }
+  if (begin == 0 && end == length_) return *this;
+  if (begin == end) return clear();  // the run was the text: the block goes
+  if (begin != 0) std::memmove(buffer_, buffer_ + begin, end - begin);
+  length_ = end - begin;
+  buffer_[length_] = '\0';
   return *this;
 }
 
@@ -139,14 +143,33 @@ AString& AString::justify(JustifyType type, unsigned int width, JustifyMode mode
     }
   }
   unsigned int fill = width - length_;
-  switch (type) {
-    case justify_right: return prepend(' ', fill);
-    case justify_left: return append(' ', fill);
-    case justify_center:
-      append(' ', fill / 2);
-      return prepend(' ', fill - fill / 2);  // an odd blank goes in front
-    default: return *this;
+  if (type == justify_left) return append(' ', fill);
+  if (type != justify_right && type != justify_center) return *this;
+  // Blanks in front (an odd one for center) and behind, the capacity the
+  // rule gives the field: in the block itself when it has the room, else in
+  // one fresh block.
+  unsigned int const front = type == justify_right ? fill : fill - fill / 2;
+  if (buffer_ != nullptr) {
+    unsigned int const capacity = brindle::detail::RuleCapacity(width);
+    if (capacity <= brindle::detail::BlockRoom(buffer_)) {
+      std::memmove(buffer_ + front, buffer_, length_);
+      std::memset(buffer_, ' ', front);
+      std::memset(buffer_ + front + length_, ' ', fill - front);
+      buffer_[width] = '\0';
+      capacity_ = capacity;
+      length_ = width;
+      return *this;
+    }
   }
+  char* block = reserve(width);
+  std::memset(block, ' ', front);
+  if (length_ != 0) std::memcpy(block + front, buffer_, length_);
+  std::memset(block + front + length_, ' ', fill - front);
+  block[width] = '\0';
+  if (buffer_ != nullptr) brindle::detail::FreeBlock(buffer_);
+  buffer_ = block;
+  length_ = width;
+  return *this;
 }
 
 // --- Case, character classes, character sets, resources -------------------------------

@@ -36,9 +36,7 @@ int AString::compare(char const* text, unsigned int pos, unsigned int len) const
 int AString::contains(char ch) const { return find(ch, 0) != npos ? 1 : 0; }
 int AString::contains(char const* text) const { return find(text, 0) != npos ? 1 : 0; }
 
-unsigned int AString::find(char const* text, unsigned int start) const {
-  std::size_t n = text != nullptr ? std::strlen(text) : 0;
-  if (n == 0 || buffer_ == nullptr || std::uint64_t{start} + n > length_) return npos;
+unsigned int AString::find_text(char const* text, unsigned int n, unsigned int start) const {
   char const* hit = brindle::detail::FindBytes(buffer_ + start, length_ - start, text, n);
   return hit != nullptr ? static_cast<unsigned int>(hit - buffer_) : npos;
 }

@@ -153,6 +153,8 @@ void TakeNumber(AString& s, bool append, char const* format, char const* default
 
 }  // namespace
 
+unsigned int brindle::detail::RuleCapacity(unsigned int n) { return CapacityFor(n); }
+
 void brindle::detail::FreeBlock(char* text) {
   if (text != nullptr) std::free(text - kHeader);
 }
@@ -410,7 +412,6 @@ AString& AString::operator=(double number) {
 }
 
 AString& AString::operator+=(AString const& other) { return append(other.buffer_, 0, other.length_); }
-AString& AString::operator+=(char ch) { return append(ch, 1); }
 AString& AString::operator+=(char const* text) { return append(text, 0, npos); }
 AString& AString::operator+=(int number) {
   TakeNumber(*this, true, nullptr, "%d", number);
@@ -434,7 +435,6 @@ AString& AString::operator+=(double number) {
 }
 
 AString& AString::operator<<(AString const& other) { return *this += other; }
-AString& AString::operator<<(char ch) { return *this += ch; }
 AString& AString::operator<<(char const* text) { return *this += text; }
 AString& AString::operator<<(int number) { return *this += number; }
 AString& AString::operator<<(unsigned int number) { return *this += number; }

@@ -36,6 +36,9 @@ void FreeBlock(char* text);
 // the capacity of the string that owns it, and possibly more.
 unsigned int BlockRoom(char const* text);
 
+// The capacity the growth rule gives `n` characters (AString::reserve()).
+unsigned int RuleCapacity(unsigned int n);
+
 // The printf-style result of a format, whole at any length: in the scratch
 // buffer when it fits, else in a heap block of its own. text() is the empty
 // text when formatting fails. Holds the scratch buffer: no other use of it

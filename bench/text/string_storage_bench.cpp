@@ -81,8 +81,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   brindle::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.Ratio("1 MB by single-character +=", "AStringCharAppend", "StdStringCharAppend", "AString / std::string");
-  reporter.Ratio("1 MB by 64-byte appends", "AStringChunkAppend", "StdStringChunkAppend", "AString / std::string");
+  reporter.Ratio("1 MB by single-character +=", "AStringCharAppend", "StdStringCharAppend", "AString / std::string",
+                 1.0);
+  reporter.Ratio("1 MB by 64-byte appends", "AStringChunkAppend", "StdStringChunkAppend", "AString / std::string",
+                 1.0);
   benchmark::Shutdown();
   return 0;
 }

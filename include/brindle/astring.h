@@ -30,6 +30,7 @@
 
 #include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <iosfwd>
 #include <stdexcept>
@@ -181,7 +182,7 @@ class BRINDLE_API AString {
   AString& operator=(double number);  ///< The number in its default format ("%0.4f").
 
   AString& operator+=(AString const& other);  ///< `other`'s text added at the end.
-  AString& operator+=(char ch);  ///< `ch` added at the end (nothing for NUL).
+  BRINDLE_INLINE AString& operator+=(char ch);  ///< `ch` added at the end (nothing for NUL).
   AString& operator+=(char const* text);  ///< The text added at the end (nothing for null).
   AString& operator+=(int number);  ///< The number in its default format, added at the end.
   AString& operator+=(unsigned int number);  ///< The number in its default format, added at the end.
@@ -190,7 +191,7 @@ class BRINDLE_API AString {
   AString& operator+=(double number);  ///< The number in its default format, added at the end.
 
   AString& operator<<(AString const& other);  ///< The same as +=, for chains: `s << a << 42`.
-  AString& operator<<(char ch);  ///< The same as +=.
+  BRINDLE_INLINE AString& operator<<(char ch);  ///< The same as +=.
   AString& operator<<(char const* text);  ///< The same as +=.
   AString& operator<<(int number);  ///< The same as +=.
   AString& operator<<(unsigned int number);  ///< The same as +=.
@@ -216,7 +217,7 @@ class BRINDLE_API AString {
   /// where `text` occurs.
   [[nodiscard]] unsigned int find(char ch, unsigned int start = 0) const;
   /// See find(char, unsigned int): the first occurrence of `text` (never found for null or empty).
-  [[nodiscard]] unsigned int find(char const* text, unsigned int start = 0) const;
+  [[nodiscard]] BRINDLE_INLINE unsigned int find(char const* text, unsigned int start = 0) const;
   /// Last position at or before `start` holding `ch`, or where `text` begins.
   [[nodiscard]] unsigned int rfind(char ch, unsigned int start = npos) const;
   /// See rfind(char, unsigned int).
@@ -496,6 +497,9 @@ class BRINDLE_API AString {
   ///   0 < n < I:   capacity I (the initial capacity)
   ///   n >= I:      (n / R + 1) * R, the smallest multiple of R above n
   char* reserve(unsigned int n);
+  // find(text) past the short texts find() searches itself: `n` is the
+  // pattern's length, at least 1, and start + n is at most the length.
+  unsigned int find_text(char const* text, unsigned int n, unsigned int start) const;
 
   unsigned int length_;
   unsigned int capacity_;
@@ -530,6 +534,36 @@ BRINDLE_INLINE AString::AString(std::string_view text) : AString() {
   assign(' ', static_cast<unsigned int>(n));
   std::memcpy(buffer_, text.data(), n);
 }
+
+// Short texts are searched here, where the caller can inline it: a search
+// of a few dozen bytes costs little more than the call into the library.
+BRINDLE_INLINE unsigned int AString::find(char const* text, unsigned int start) const {
+  std::size_t const n = text != nullptr ? std::strlen(text) : 0;
+  if (n == 0 || buffer_ == nullptr || start + std::uint64_t{n} > length_) return npos;
+  if (length_ - start > 128) return find_text(text, static_cast<unsigned int>(n), start);
+  char const* p = buffer_ + start;
+  char const* const last = buffer_ + (length_ - n);  // the last place an occurrence may begin
+  while (p <= last) {
+    p = static_cast<char const*>(std::memchr(p, text[0], static_cast<std::size_t>(last - p) + 1));
+    if (p == nullptr) return npos;
+    if (std::memcmp(p + 1, text + 1, n - 1) == 0) return static_cast<unsigned int>(p - buffer_);
+    ++p;
+  }
+  return npos;
+}
+
+// Defined here so that callers can inline the common case, room in the
+// block for the character and its terminator; growth, a NUL and an empty
+// string take the library's path.
+BRINDLE_INLINE AString& AString::operator+=(char ch) {
+  if (ch != '\0' && length_ + 1 < capacity_) {
+    buffer_[length_] = ch;
+    buffer_[++length_] = '\0';
+    return *this;
+  }
+  return append(ch, 1);
+}
+BRINDLE_INLINE AString& AString::operator<<(char ch) { return *this += ch; }
 
 // Defined here so that callers can inline it: on short texts the call into the
 // library would cost as much as the search. The library exports it all the
