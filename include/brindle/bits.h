@@ -173,10 +173,16 @@ class BRINDLE_API AHugeNum {
   unsigned int lsw_;
 };
 
-// The comparisons and additions are defined here so that callers can inline
-// them; the library exports them all the same. The low 64 bits run as one
-// unsigned 64-bit word and HSW apart, so every carry stays in a defined
-// unsigned width.
+// The construction, copy, comparisons, additions and shifts are defined here
+// so that callers can inline them; the library exports them all the same.
+// Every carry, borrow and shift stays in a defined unsigned width: a word is
+// widened to 64 bits to add or subtract, the low 64 bits are one 64-bit word
+// to compare or shift.
+
+BRINDLE_INLINE AHugeNum::AHugeNum(unsigned int value) : hsw_(0), msw_(0), lsw_(value) {}
+
+// Defaulted here, not in the class, so that the library still emits it.
+BRINDLE_INLINE AHugeNum& AHugeNum::operator=(AHugeNum const& other) = default;
 
 BRINDLE_INLINE int AHugeNum::operator==(AHugeNum const& other) const {
   return hsw_ == other.hsw_ && msw_ == other.msw_ && lsw_ == other.lsw_ ? 1 : 0;
@@ -195,34 +201,70 @@ BRINDLE_INLINE int AHugeNum::operator>(AHugeNum const& other) const { return oth
 BRINDLE_INLINE int AHugeNum::operator<=(AHugeNum const& other) const { return other < *this ? 0 : 1; }
 BRINDLE_INLINE int AHugeNum::operator>=(AHugeNum const& other) const { return *this < other ? 0 : 1; }
 
+// A word's carry is bit 32 of its widened sum: plain arithmetic, where a
+// carry found by comparing 32-bit words compiled to a branch taken at
+// random. Both read all of `other` first: it may be this object.
 BRINDLE_INLINE AHugeNum& AHugeNum::operator+=(AHugeNum const& other) {
-  // Read the other's words first: `other` may be this object.
-  unsigned int const add_lsw = other.lsw_, add_msw = other.msw_, add_hsw = other.hsw_;
-  unsigned int const lsw = lsw_ + add_lsw;  // each word wraps mod 2^32
-  unsigned int const carry_low = lsw < add_lsw ? 1u : 0u;
-  unsigned int const msw_sum = msw_ + add_msw;
-  unsigned int const msw = msw_sum + carry_low;
-  unsigned int const carry_mid = (msw_sum < add_msw ? 1u : 0u) | (msw < carry_low ? 1u : 0u);
-  hsw_ = hsw_ + add_hsw + carry_mid;  // a carry out of bit 95 is dropped
-  msw_ = msw;
-  lsw_ = lsw;
+  unsigned int const add_hsw = other.hsw_, add_msw = other.msw_, add_lsw = other.lsw_;
+  std::uint64_t const lsw = std::uint64_t{lsw_} + add_lsw;
+  std::uint64_t const msw = std::uint64_t{msw_} + add_msw + (lsw >> 32);
+  hsw_ = hsw_ + add_hsw + static_cast<unsigned int>(msw >> 32);  // a carry out of bit 95 is dropped
+  msw_ = static_cast<unsigned int>(msw);
+  lsw_ = static_cast<unsigned int>(lsw);
   return *this;
 }
 
+// A word's borrow is bit 63 of its widened difference.
 BRINDLE_INLINE AHugeNum& AHugeNum::operator-=(AHugeNum const& other) {
-  std::uint64_t const sub_low = (std::uint64_t{other.msw_} << 32) | other.lsw_;
-  unsigned int const sub_high = other.hsw_;
-  std::uint64_t const old_low = (std::uint64_t{msw_} << 32) | lsw_;
-  unsigned int const borrow = old_low < sub_low ? 1u : 0u;
-  std::uint64_t const low = old_low - sub_low;
-  hsw_ = hsw_ - sub_high - borrow;  // a borrow out of bit 95 is dropped
-  msw_ = static_cast<unsigned int>(low >> 32);
-  lsw_ = static_cast<unsigned int>(low);
+  unsigned int const sub_hsw = other.hsw_, sub_msw = other.msw_, sub_lsw = other.lsw_;
+  std::uint64_t const lsw = std::uint64_t{lsw_} - sub_lsw;
+  std::uint64_t const msw = std::uint64_t{msw_} - sub_msw - (lsw >> 63);
+  hsw_ = hsw_ - sub_hsw - static_cast<unsigned int>(msw >> 63);  // a borrow out of bit 95 is dropped
+  msw_ = static_cast<unsigned int>(msw);
+  lsw_ = static_cast<unsigned int>(lsw);
   return *this;
 }
 
 BRINDLE_INLINE AHugeNum& AHugeNum::operator++() { return *this += AHugeNum(1); }
 BRINDLE_INLINE AHugeNum& AHugeNum::operator--() { return *this -= AHugeNum(1); }
+
+// The shifts move whole words at once; only the result of shifting one bit
+// at a time, n times, is promised. Both parts of the value (the low 64 bits,
+// and HSW held in 64 bits) are shifted by s = n mod 64, and the n >= 64 case
+// is chosen by a mask, not a branch: counts are often random. Every shift
+// distance stays within 0..63; a shift by 64 - s is split in two so that
+// s = 0 gives 0 rather than undefined behaviour.
+BRINDLE_INLINE AHugeNum& AHugeNum::operator<<=(int count) {
+  unsigned int const n = static_cast<unsigned int>(count) % 96;  // 0..95
+  unsigned int const s = n % 64;
+  std::uint64_t const low = (std::uint64_t{msw_} << 32) | lsw_;
+  std::uint64_t const high = hsw_;
+  std::uint64_t const moved = low << s;
+  std::uint64_t const carry = (low >> 1) >> (63 - s);          // low >> (64 - s)
+  std::uint64_t const past_low = 0 - std::uint64_t{n >= 64};  // all ones or 0
+  std::uint64_t const new_low = moved & ~past_low;
+  std::uint64_t const new_high = (moved & past_low) | (((high << s) | carry) & ~past_low);
+  hsw_ = static_cast<unsigned int>(new_high);  // bits past 95 are lost
+  msw_ = static_cast<unsigned int>(new_low >> 32);
+  lsw_ = static_cast<unsigned int>(new_low);
+  return *this;
+}
+
+BRINDLE_INLINE AHugeNum& AHugeNum::operator>>=(int count) {
+  unsigned int const n = static_cast<unsigned int>(count) % 96;  // 0..95
+  unsigned int const s = n % 64;
+  std::uint64_t const low = (std::uint64_t{msw_} << 32) | lsw_;
+  std::uint64_t const high = hsw_;
+  std::uint64_t const moved = high >> s;
+  std::uint64_t const carry = (high << 1) << (63 - s);         // high << (64 - s)
+  std::uint64_t const past_low = 0 - std::uint64_t{n >= 64};  // all ones or 0
+  std::uint64_t const new_low = (moved & past_low) | (((low >> s) | carry) & ~past_low);
+  std::uint64_t const new_high = moved & ~past_low;
+  hsw_ = static_cast<unsigned int>(new_high);
+  msw_ = static_cast<unsigned int>(new_low >> 32);
+  lsw_ = static_cast<unsigned int>(new_low);
+  return *this;
+}
 
 static_assert(sizeof(unsigned int) == 4, "AHugeNum words are 32-bit");
 static_assert(sizeof(AHugeNum) == 12);
