@@ -106,13 +106,11 @@ constexpr MonthDayYear FieldsWrapping(std::uint32_t day_number) {
   return {m, d, y};
 }
 
-// Month, day and year of a day number. In the exact range (r below 2^30, so
-// 4 * r + 3 fits 32 bits) by Neri and Schneider's Euclidean affine
+// Month, day and year of the day kFirstExactDay + r, for r below kExactDays
+// (so 4 * r + 3 fits 32 bits), by Neri and Schneider's Euclidean affine
 // functions, which need one division where the formula above needs five;
 // the two agree on every day of the range.
-constexpr MonthDayYear FieldsOf(std::uint32_t day_number) {
-  std::uint32_t const r = day_number - kFirstExactDay;  // days since 1 March of the year 0
-  if (r >= kExactDays) return FieldsWrapping(day_number);
+constexpr MonthDayYear FieldsExact(std::uint32_t r) {
   std::uint32_t const n1 = 4 * r + 3;
   std::uint32_t const century = n1 / 146097;
   std::uint32_t const n2 = (n1 % 146097) | 3;  // 4 * (day of the century) + 3
@@ -122,9 +120,17 @@ constexpr MonthDayYear FieldsOf(std::uint32_t day_number) {
   std::uint32_t const n3 = 2141 * day_of_year + 197913;
   std::uint32_t const month = n3 >> 16;                                          // [3, 14]
   std::uint32_t const day = (n3 & 0xFFFF) / 2141 + 1;                             // [1, 31]
-  // Arithmetic, not a branch: January and February come at random.
-  std::uint32_t const jan_feb = static_cast<std::uint32_t>(day_of_year >= 306);
-  return {month - 12 * jan_feb, day, 100 * century + year_of_century + jan_feb};
+  // January and February come at random: a select, which compilers make a
+  // conditional move rather than a branch.
+  bool const jan_feb = day_of_year >= 306;
+  return {jan_feb ? month - 12 : month, day, 100 * century + year_of_century + jan_feb};
+}
+
+// Month, day and year of a day number: exact in the exact range, wrapping
+// outside it.
+constexpr MonthDayYear FieldsOf(std::uint32_t day_number) {
+  std::uint32_t const r = day_number - kFirstExactDay;  // days since 1 March of the year 0
+  return r < kExactDays ? FieldsExact(r) : FieldsWrapping(day_number);
 }
 
 static_assert(FieldsOf(2451545).year == 2000 && FieldsOf(2451545).month == 1 && FieldsOf(2451545).day == 1);
@@ -133,6 +139,15 @@ static_assert(FieldsOf(0).month == 2 && FieldsOf(0).day == 28 && FieldsOf(0).yea
 }  // namespace brindle::detail
 
 BRINDLE_INLINE constexpr ADate::ADate(unsigned int day_number) : dayNumber(day_number) {}
+
+BRINDLE_INLINE void ADate::Mdy(unsigned int& month, unsigned int& day, unsigned int& year) const {
+  std::uint32_t const r = dayNumber - brindle::detail::kFirstExactDay;
+  if (r >= brindle::detail::kExactDays) return MdyWrapping(dayNumber, month, day, year);
+  brindle::detail::MonthDayYear const f = brindle::detail::FieldsExact(r);
+  month = f.month;
+  day = f.day;
+  year = f.year;
+}
 
 namespace brindle::detail {
 

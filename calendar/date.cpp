@@ -92,8 +92,8 @@ ADate::ADate(CTime const& time) : dayNumber(0) {
   if (time.GetLocalTm(&fields) != nullptr) dayNumber = FromLocalFields(fields).dayNumber;
 }
 
-void ADate::Mdy(unsigned int& month, unsigned int& day, unsigned int& year) const {
-  brindle::detail::MonthDayYear const f = brindle::detail::FieldsOf(dayNumber);
+void ADate::MdyWrapping(std::uint32_t day_number, unsigned int& month, unsigned int& day, unsigned int& year) {
+  brindle::detail::MonthDayYear const f = brindle::detail::FieldsWrapping(day_number);
   month = f.month;
   day = f.day;
   year = f.year;

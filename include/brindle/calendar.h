@@ -201,7 +201,11 @@ class BRINDLE_API ADate {
   // constant-initialised; defined inside the library, and exported whole
   // like every other member.
   BRINDLE_INLINE constexpr explicit ADate(unsigned int day_number);
-  void Mdy(unsigned int& month, unsigned int& day, unsigned int& year) const;
+  // Defined beside the constructor, inside the library: a call would cost as
+  // much as the formula. Day numbers outside the formula's exact range go to
+  // MdyWrapping, out of line.
+  BRINDLE_INLINE void Mdy(unsigned int& month, unsigned int& day, unsigned int& year) const;
+  static void MdyWrapping(std::uint32_t day_number, unsigned int& month, unsigned int& day, unsigned int& year);
   std::istream& ParseFrom(std::istream& in);
 
   std::uint32_t dayNumber;
