@@ -10,7 +10,9 @@
 // RpcMgmtStopServerListening and the calls in progress have finished;
 // RpcMgmtWaitServerListen blocks until then too, or, when the process is not
 // listening, until the calls of an earlier listening have finished (1715 when
-// there were none); RpcMgmtIsServerListening answers 0 or 1715.
+// there were none); RpcMgmtIsServerListening answers 0 or 1715;
+// RpcEpResolveBinding answers 0 or 1753 (not registered) when the endpoint
+// mapper answers, anything else when it does not.
 #ifndef BRINDLE_PLATFORM_RPC_RUNTIME_H
 #define BRINDLE_PLATFORM_RPC_RUNTIME_H
 
@@ -45,6 +47,7 @@ typedef void RPC_MGR_EPV;
 #define RPC_S_ALREADY_LISTENING 1713
 #define RPC_S_NOT_LISTENING 1715
 #define RPC_S_INTERNAL_ERROR 1766
+#define EPT_S_NOT_REGISTERED 1753
 #define EPT_S_CANT_CREATE 1899
 
 extern "C" {
@@ -63,6 +66,7 @@ RPC_STATUS RpcServerListen(unsigned int min_call_threads, unsigned int max_calls
 RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE binding);
 RPC_STATUS RpcMgmtWaitServerListen();
 RPC_STATUS RpcMgmtIsServerListening(RPC_BINDING_HANDLE binding);
+RPC_STATUS RpcEpResolveBinding(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE iface);
 RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE iface, RPC_BINDING_VECTOR* bindings, UUID_VECTOR* objects);
 RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings);
 RPC_STATUS RpcServerUnregisterIf(RPC_IF_HANDLE iface, UUID* manager_type, unsigned int wait_for_calls);

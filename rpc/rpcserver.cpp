@@ -1,6 +1,9 @@
 // ARpcServer: registers one interface, enters its endpoints in the endpoint
 // mapper and listens. Each record names this file as ".\rpcserver" with a
 // fixed line.
+#include <algorithm>
+#include <chrono>
+
 #include "brindle/rpc.h"
 #include "platform/rpc_runtime.h"
 #include "rpc/rpc_internal.h"
@@ -104,6 +107,38 @@ unsigned int ARpcServer::start() {
     setStatus(RPC_S_INTERNAL_ERROR, kFile, 201, "Caught exception starting RPC server");
     return RPC_S_INTERNAL_ERROR;
   }
+}
+
+void ARpcServer::setRetries(unsigned int attempts, unsigned int delayMilliseconds) {
+  registerAttempts = std::max(attempts, 1u);
+  retryDelay = delayMilliseconds;
+}
+
+unsigned int ARpcServer::getRetryAttempts() const { return registerAttempts; }
+
+unsigned int ARpcServer::getRetryDelay() const { return retryDelay; }
+
+unsigned int ARpcServer::waitForEndpointMapper(unsigned int timeoutMilliseconds) {
+  using Clock = std::chrono::steady_clock;
+  auto const deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  // The mapper is the machine's, whatever this server's protocol sequence:
+  // a local binding reaches it on every platform.
+  RPC_BINDING_HANDLE binding = nullptr;
+  RPC_STATUS s = RpcBindingFromStringBindingA(reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncalrpc:")), &binding);
+  if (s != RPC_S_OK) return static_cast<unsigned int>(s);
+  for (;;) {
+    // Whether or not it knows the interface, the mapper has answered.
+    s = RpcEpResolveBinding(binding, interfaceSpec);
+    if (s == RPC_S_OK || s == EPT_S_NOT_REGISTERED) {
+      s = RPC_S_OK;
+      break;
+    }
+    auto const left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) break;
+    Sleep(static_cast<DWORD>(std::min<decltype(left)>(left, 100)));
+  }
+  RpcBindingFree(&binding);
+  return static_cast<unsigned int>(s);
 }
 
 unsigned int ARpcServer::stop() {

@@ -12,12 +12,22 @@
 /// meaning to 1713 (already listening), 1715 (not listening), 1766 (an
 /// exception was caught inside start or stop) and 1899 (the endpoint mapper
 /// cannot create the entry now: tried again, 3 seconds apart, five times in
-/// all).
+/// all, unless ARpcServer::setRetries() says otherwise).
 ///
 /// On POSIX the user flag and the server's spare text are kept as given and
 /// select nothing. The server's security text is kept on both targets but not
 /// handed to the runtime, which takes a security descriptor there: endpoints
 /// get the runtime's default security.
+///
+/// Each endpoint also keeps its last records, 16 unless set otherwise, so
+/// that a start that failed, or took long, can be looked back on:
+/// @code
+///   ARpcServer server(U("ncacn_ip_tcp"), &iface, 0, 0, nullptr, 1, 16, nullptr);
+///   server.setRetries(20, 500);  // ride out a mapper that comes up late
+///   if (server.waitForEndpointMapper(30000) != 0) { /* not there yet */ }
+///   unsigned int status = server.start();
+///   for (auto const& record : server.getStatusHistory()) std::puts(record.text.c_str());
+/// @endcode
 ///
 /// Thread safety: an endpoint object is not synchronised (every call records
 /// its status in it): use each from one thread at a time. Distinct endpoints
@@ -27,6 +37,10 @@
 /// once.
 #ifndef BRINDLE_RPC_H
 #define BRINDLE_RPC_H
+
+#include <chrono>
+#include <string>
+#include <vector>
 
 #include "brindle/export.h"
 #include "brindle/framework.h"
@@ -60,6 +74,21 @@ class BRINDLE_RPC_BASE ARpcController {
   /// The last recorded status text; valid until the next record or the
   /// object's destruction.
   BRINDLE_API char const* getStatusString() const;
+
+  /// One status record as it was made.
+  struct StatusRecord {
+    unsigned int status;                          ///< The code getStatus() gave.
+    std::string text;                             ///< The text getStatusString() gave.
+    std::chrono::system_clock::time_point time;  ///< When it was recorded.
+  };
+  /// The endpoint's last records, oldest first: the current one last, at
+  /// most the limit (16 unless setStatusHistoryLimit() changed it) in all.
+  /// A record the system had no memory to keep is missing from the history;
+  /// getStatus() and getStatusString() still give it.
+  [[nodiscard]] BRINDLE_API std::vector<StatusRecord> getStatusHistory() const;
+  /// Keeps the last `records` records from now on (0: none), dropping the
+  /// oldest beyond at once; returns the limit it replaces.
+  BRINDLE_API unsigned int setStatusHistoryLimit(unsigned int records);
 
  protected:
   /// Copies the protocol sequence. Throws CUserException when
@@ -121,11 +150,33 @@ class BRINDLE_API ARpcServer : public ARpcController {
   /// waits for the calls still running.
   ~ARpcServer() override;
 
-  /// Waits 3 seconds, selects the protocol sequence, registers the interface,
+  /// Waits the retry delay (3 seconds unless setRetries() changed it),
+  /// selects the protocol sequence, registers the interface,
   /// enters its endpoints in the endpoint mapper and listens. Returns 0, 1713
   /// (the runtime was already listening: started all the same) or the failing
   /// status.
   unsigned int start();
+  /// Sets how later starts wait: at most `attempts` endpoint-mapper
+  /// registrations while the mapper answers 1899 (0 counts as 1), and
+  /// `delayMilliseconds` both before the first runtime call and after each
+  /// failed registration. A new server makes 5 attempts, 3000 ms apart.
+  BRINDLE_API void setRetries(unsigned int attempts, unsigned int delayMilliseconds);
+  /// The most endpoint-mapper registrations one start makes.
+  [[nodiscard]] BRINDLE_API unsigned int getRetryAttempts() const;
+  /// The wait, in milliseconds, before a start's first runtime call and
+  /// after each failed registration.
+  [[nodiscard]] BRINDLE_API unsigned int getRetryDelay() const;
+
+  /// Waits until this machine's endpoint mapper answers, so that a service
+  /// started with the system can start after it: asks the mapper for this
+  /// server's interface every 100 ms until it answers (whether or not it
+  /// knows the interface) or `timeoutMilliseconds` have passed (0: asks
+  /// once). Returns 0 when it answered, otherwise the runtime's last status
+  /// (on POSIX 1899: rpcbind does not answer). Records nothing. One question
+  /// to an unresponsive mapper can outlast the timeout: on POSIX by up to 3
+  /// seconds.
+  BRINDLE_API unsigned int waitForEndpointMapper(unsigned int timeoutMilliseconds);
+
   /// Stops listening and undoes the registrations, in order; 0 or the failing
   /// status (the server then stays started, and destruction stops it again).
   /// A server without bindings (never started, or stopped) only stops the

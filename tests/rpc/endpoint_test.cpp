@@ -163,6 +163,42 @@ TEST_F(Endpoints, ServerStartAndStop) {
   EXPECT_EQ(script.Calls().back(), "UnregisterIf");
 }  // the runtime listens on (for another server): destruction does not wait
 
+// Retries set before a start: the wait before the first call and after each
+// refused registration, and the attempts; the history keeps the records of
+// that start, oldest first, within its limit. The mapper wait asks the
+// machine's mapper until it answers, "not registered" counting as an answer.
+TEST_F(Endpoints, ServerRetriesHistoryAndMapperWait) {
+  ARpcServer server = MakeServer(1);
+  server.setRetries(3, 40);
+  script.results["EpRegister"] = {1899, 1899, 0};
+  EXPECT_EQ(server.start(), 0u);
+  Names const calls = script.Calls(true);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "Sleep(40)"), 3);
+  std::vector<std::pair<unsigned int, std::string>> kept;
+  for (auto const& record : server.getStatusHistory()) kept.emplace_back(record.status, record.text.substr(0, record.text.find("  ")));
+  EXPECT_EQ(kept, (std::vector<std::pair<unsigned int, std::string>>{
+                      {0, "ARpcServer::ARpcServer"}, {0, "ARpcServer::start"}, {1899, "Error calling RpcEpRegister"},
+                      {1899, "Error calling RpcEpRegister"}, {0, "RPC server started successfully"}}));
+  EXPECT_EQ(server.getStatusHistory().back().text, server.getStatusString());
+  EXPECT_TRUE(server.setStatusHistoryLimit(2) == 16 && server.getStatusHistory().size() == 2);
+  server.setRetries(0, 0);  // one attempt, however refused
+  script.Reset();
+  script.results["EpRegister"] = {1899};
+  EXPECT_EQ(server.start(), 1899u);
+  EXPECT_TRUE(server.getRetryAttempts() == 1 && server.getStatusHistory().front().status == 1899);
+  EXPECT_EQ(server.setStatusHistoryLimit(0), 2u);
+  EXPECT_TRUE(server.stop() == 0 && server.getStatusHistory().empty());
+  script.Reset();
+  script.results["EpResolve"] = {1722, 1722, 1753};
+  EXPECT_EQ(server.waitForEndpointMapper(60000), 0u);
+  EXPECT_EQ(script.Calls(true), (Names{"FromStringBinding(ncalrpc:)", "EpResolve(p,iface)", "Sleep(100)",
+                                       "EpResolve(p,iface)", "Sleep(100)", "EpResolve(p,iface)", "BindingFree(p)"}));
+  script.Reset();
+  script.results["EpResolve"] = {1722};
+  EXPECT_EQ(server.waitForEndpointMapper(0), 1722u);  // asked once
+  EXPECT_EQ(script.Calls().size(), 3u);
+}
+
 // A failing step records its status, undoes what its operation's rules say
 // and leaves the server as it was: a failed stop leaves it started, so that
 // destruction stops it again (an exception leaves it stopped). Destruction
@@ -233,6 +269,7 @@ RPC_STATUS RPC_ENTRY RpcServerListen(unsigned int t, unsigned int n, unsigned in
 RPC_STATUS RPC_ENTRY RpcMgmtWaitServerListen() { return Log("WaitListen"); }
 RPC_STATUS RPC_ENTRY RpcMgmtIsServerListening(RPC_BINDING_HANDLE b) { return Log("IsListening", b); }
 RPC_STATUS RPC_ENTRY RpcMgmtStopServerListening(RPC_BINDING_HANDLE b) { return Log("StopListening", b); }
+RPC_STATUS RPC_ENTRY RpcEpResolveBinding(RPC_BINDING_HANDLE b, RPC_IF_HANDLE i) { return Log("EpResolve", b, i); }
 RPC_STATUS RPC_ENTRY RpcEpUnregister(RPC_IF_HANDLE i, RPC_BINDING_VECTOR* v, UUID_VECTOR* o) { return Log("EpUnregister", i, v, o); }
 RPC_STATUS RPC_ENTRY RpcServerUnregisterIf(RPC_IF_HANDLE i, UUID* t, unsigned int w) { return Log("UnregisterIf", i, t, w); }
 void WINAPI Sleep(DWORD milliseconds) { Log("Sleep", milliseconds); }

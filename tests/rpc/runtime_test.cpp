@@ -302,6 +302,33 @@ TEST(RpcServerLifecycle, ServersSharingAnInterfaceStopAndOutliveTheirCalls) {
   call.join();
 }
 
+// A mapper that comes up late (its socket appears while the server starts):
+// the start's retries ride it out and its history shows each refused
+// attempt; the mapper wait times out before and answers after.
+TEST(RpcServerLifecycle, MapperThatComesUpLate) {
+  SKIP_UNLESS_MAPPER_ANSWERS();
+  std::string const mapper = std::filesystem::temp_directory_path() / ("brindle-mapper-" + std::to_string(getpid()));
+  ScopedVariable configured("BRINDLE_RPC_ENDPOINT_MAPPER", mapper);
+  RPC_INTERFACE iface = {TestProgram(1), PROBE_VERS, probe_prog_1};
+  ARpcServer server(U("ncacn_ip_tcp"), &iface, 0, 1, nullptr, 1, 4, nullptr);
+  server.setRetries(100, 50);
+  EXPECT_EQ(server.waitForEndpointMapper(120), static_cast<unsigned int>(EPT_S_CANT_CREATE));
+  std::thread late([&] {
+    Pause(300);
+    symlink(_PATH_RPCBINDSOCK, mapper.c_str());
+  });
+  EXPECT_EQ(server.start(), 0u) << server.getStatusString();
+  late.join();
+  std::vector<ARpcController::StatusRecord> const history = server.getStatusHistory();
+  ASSERT_GE(history.size(), 4u);
+  EXPECT_TRUE(history[1].status == 0 && history[2].status == EPT_S_CANT_CREATE &&
+              history[history.size() - 2].status == EPT_S_CANT_CREATE && history.back().status == 0 &&
+              history.back().time - history[2].time >= std::chrono::milliseconds(150)) << history.back().text;
+  EXPECT_EQ(server.waitForEndpointMapper(0), 0u);
+  EXPECT_EQ(server.stop(), 0u) << server.getStatusString();
+  unlink(mapper.c_str());
+}
+
 // A datagram call is resent after 1 s, then 2 s later..., with one xid; a
 // stream peer that hangs up mid-call fails the call alone; a string binding
 // is judged whole when a client starts; a released handle is refused.

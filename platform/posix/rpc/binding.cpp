@@ -231,7 +231,11 @@ bool StreamClosed(CLIENT* client) {
 
 // Connects the link, resolving a missing endpoint: 0, 1753, 1899, 1722 or 14.
 RPC_STATUS Open(ClientLink* link) {
-  std::string endpoint = link->binding->endpoint;
+  std::string endpoint;
+  {
+    std::lock_guard<std::mutex> lock(link->binding->endpoint_mutex);
+    endpoint = link->binding->endpoint;
+  }
   RPC_STATUS s = endpoint.empty() ? Resolve(*link->binding, link->iface, &endpoint) : RPC_S_OK;
   if (s == RPC_S_OK) s = Connect(*link->binding, link->iface, endpoint, &link->inner);
   link->quiet = s == RPC_S_OK && link->binding->protseq != Protseq::kUdp && SigpipeEndsProcess();
@@ -404,6 +408,24 @@ RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* binding) {
   if (handle == nullptr || !brindle::detail::UnregisterBinding(handle)) return RPC_S_INVALID_BINDING;
   delete handle;
   *binding = nullptr;
+  return RPC_S_OK;
+}
+
+RPC_STATUS RpcEpResolveBinding(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE iface) {
+  using namespace brindle::detail;
+  if (iface == nullptr) return RPC_S_INVALID_ARG;
+  if (!IsLiveBinding(binding)) return RPC_S_INVALID_BINDING;
+  Binding* handle = static_cast<Binding*>(binding);
+  if (handle->server) return RPC_S_WRONG_KIND_OF_BINDING;
+  {
+    std::lock_guard<std::mutex> lock(handle->endpoint_mutex);
+    if (!handle->endpoint.empty()) return RPC_S_OK;  // fully bound: the mapper is not asked
+  }
+  std::string endpoint;
+  RPC_STATUS s = Resolve(*handle, *static_cast<RPC_INTERFACE const*>(iface), &endpoint);
+  if (s != RPC_S_OK) return s;
+  std::lock_guard<std::mutex> lock(handle->endpoint_mutex);
+  if (handle->endpoint.empty()) handle->endpoint = std::move(endpoint);
   return RPC_S_OK;
 }
 

@@ -95,6 +95,7 @@ struct Binding {
   Protseq protseq = Protseq::kTcp;
   bool server = false;
   std::string object_uuid, address, endpoint, options;
+  mutable std::mutex endpoint_mutex;  // guards endpoint, which RpcEpResolveBinding may fill in
   sockaddr_in inet{};           // the resolved host (TCP, UDP), port not set
   bool local_host = false;      // the address names this machine
   std::string uaddr;            // server bindings: the mapper's universal address

@@ -37,6 +37,7 @@ RPC_STATUS RpcBindingVectorFree(RPC_BINDING_VECTOR** bindings) {
   return RPC_S_OK;
 }
 RPC_STATUS RpcEpRegisterA(RPC_IF_HANDLE, RPC_BINDING_VECTOR*, UUID_VECTOR*, RPC_CSTR) { return kNoProtseq; }
+RPC_STATUS RpcEpResolveBinding(RPC_BINDING_HANDLE, RPC_IF_HANDLE) { return 1702; }  // no binding was ever made
 RPC_STATUS RpcEpUnregister(RPC_IF_HANDLE, RPC_BINDING_VECTOR*, UUID_VECTOR*) { return RPC_S_OK; }
 RPC_STATUS RpcServerListen(unsigned int, unsigned int, unsigned int) { return 1714; }  // no protocol sequences
 RPC_STATUS RpcMgmtStopServerListening(RPC_BINDING_HANDLE) { return RPC_S_NOT_LISTENING; }

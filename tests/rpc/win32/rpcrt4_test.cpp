@@ -191,8 +191,14 @@ TEST(Rpcrt4InProcess, ServerLifecycleInBothListeningModes) {
     EXPECT_FALSE(ListeningHere(false)) << "still listening after the server's end";
   }
   {
+    // The system's mapper answers (started on demand if need be), and a
+    // start without waits keeps its three records.
     ARpcServer server(U("ncalrpc"), s_Probe_v1_0_s_ifspec, 0, 0, nullptr, 1, 8, nullptr);
+    server.setRetries(1, 0);
+    EXPECT_EQ(server.waitForEndpointMapper(10000), 0u);
     ASSERT_EQ(server.start(), 0u) << server.getStatusString();
+    std::vector<ARpcController::StatusRecord> const history = server.getStatusHistory();
+    EXPECT_TRUE(history.size() == 3u && history.back().text == server.getStatusString());
     EXPECT_EQ(server.stop(), 0u) << server.getStatusString();
   }
   Sleep(1000);  // whatever the worker was about to do is done
