@@ -142,16 +142,20 @@ TEST(DateText, ParserRows) {
       {"1/5/1998 ", 2450819},       {"January 5, 1998\n", 2450819, good, "\n"},
       {"Jan5,1998x", 2450819, good, "x"},  {"5jan98.", 2450819, good, "."},
       {"\xE9" "5\xE9jAn\xE9" "1998\xE9", 2450819, good, "\xE9"},    {"  \t**12/25/2037 tail", 2465418, good, " tail"},
-      {"ju 1 98 ", 2450996},        {"29 feb 2000 ", 2451604},
-      {"dec 10 1998 ", 2451158},    {"1/5/0100 ", 1757589},         {"0/1/1998 ", 0, bad},
+      {"29 feb 2000 ", 2451604},    {"dec 10 1998 ", 2451158},      {"0/1/1998 ", 0, bad},
       {"1998-01-05 ", 0, bad},      {"5 Z 1998 ", 0, bad},          {"5 z 1998 ", 0, bad},
       {"Decemberxyz 1 1998 ", 0, bad, "z 1 1998 "},  // the eleventh letter is left
-      {"1-5-98;", 2450819, good, ";",
-       "5 January 1998 (month day year); month first: not 1 May 1998; 98 widened to 1998; stopped at offset 6"},
+      {"1-12-98;", 2450826, good, ";",
+       "12 January 1998 (month day year); month first: not 1 December 1998; 98 widened to 1998; stopped at offset 7"},
       {"5-Jan-1998 ", 2450819, good, " ", "5 January 1998 (day month-name year); stopped at offset 10"},
       {"ma 1 98 ", 2450935, good, " ",
        "1 May 1998 (month-name day year); \"ma\" could name March or May: took May; 98 widened to 1998; "
        "stopped at offset 7"},
+      {"ju 1 99 ", 2451361, good, " ",  // the last year widened, and the first not
+       "1 July 1999 (month-name day year); \"ju\" could name June or July: took July; 99 widened to 1999; "
+       "stopped at offset 7"},
+      {"1/5/0100 ", 1757589, good, " ",
+       "5 January 100 (month day year); month first: not 1 May 100; stopped at offset 8"},
       {"", 0, eof | std::ios_base::failbit, "", "no date: the input ended before the first field; stopped at offset 0"},
       {"12", 0, eof, "", "no date: the input ended after the first number; stopped at offset 2"},
       {"12 25", 0, eof, "", "no date: the input ended after the second number; stopped at offset 5"},
