@@ -1,7 +1,10 @@
 // ADate's text: the four printed forms and the stream parser.
 #include <cstdint>
+#include <cstring>
 #include <istream>
 #include <ostream>
+#include <sstream>
+#include <string>
 
 #include "brindle/calendar.h"
 #include "calendar/calendar_internal.h"
@@ -141,49 +144,168 @@ CString ADate::AsString() const {
   return CString(text, static_cast<int>(length));
 }
 
-// Three fields: month day year, month-name day year, or day month-name year.
-// A number that fails to read is taken for the start of a month name.
-std::istream& ADate::ParseFrom(std::istream& in) {
-  using brindle::detail::MonthOfWord;
-  using brindle::detail::ReadWord;
-  using brindle::detail::SkipSeparators;
-  dayNumber = 0;
-  if (!in.good()) return in;
-  // Numbers are decimal whatever the caller's stream is set to: "dec" is a
-  // month, not a hexadecimal number.
-  struct DecimalNumbers {
-    explicit DecimalNumbers(std::istream& s) : stream(s), flags(s.setf(std::ios_base::dec, std::ios_base::basefield)) {}
-    ~DecimalNumbers() { stream.flags(flags); }
-    std::istream& stream;
-    std::ios_base::fmtflags flags;
-  } const decimal(in);
-  unsigned int a = 0;  // month, or day in the day-first form
-  unsigned int b = 0;  // day
-  unsigned int y = 0;
+namespace brindle::detail {
+namespace {
+
+// Numbers are decimal whatever the caller's stream is set to: "dec" is a
+// month, not a hexadecimal number.
+class DecimalNumbers {
+ public:
+  explicit DecimalNumbers(std::istream& s) : stream_(s), flags_(s.setf(std::ios_base::dec, std::ios_base::basefield)) {}
+  DecimalNumbers(DecimalNumbers const&) = delete;
+  DecimalNumbers& operator=(DecimalNumbers const&) = delete;
+  ~DecimalNumbers() { stream_.flags(flags_); }
+
+ private:
+  std::istream& stream_;
+  std::ios_base::fmtflags flags_;
+};
+
+// The one reader behind operator>> and ADate::Read, so that the two cannot
+// drift apart. Three fields: month day year, month-name day year, or day
+// month-name year; a number that fails to read is taken for the start of a
+// month name. Notes in `r` what it reads and the first thing that goes
+// wrong; returns the day number, 0 on failure.
+std::uint32_t ReadDate(std::istream& in, ADate::Reading& r) {
+  using Reading = ADate::Reading;
+  if (!in.good()) return 0;
+  DecimalNumbers const decimal(in);
+  auto fail = [&r](Reading::Failure why) {
+    if (r.failure == Reading::NoFailure) r.failure = why;
+  };
+  auto month_name = [&in, &r, &fail] {
+    char const* const word = ReadWord(in);
+    std::memcpy(r.month_word, word, sizeof r.month_word);
+    unsigned int const month = MonthOfWord(word);
+    if (month == 0) fail(Reading::UnknownMonth);
+    return month;
+  };
   SkipSeparators(in);
-  in >> a;
+  in >> r.month;
   // The end of the input after a number is a short read, not a bad one.
-  if (in.eof()) return in;
+  if (in.eof()) {
+    fail(in.fail() ? Reading::EndBeforeDate : Reading::EndAfterFirstNumber);
+    return 0;
+  }
   if (in.fail()) {
     in.clear();
-    a = MonthOfWord(ReadWord(in));
+    r.form = Reading::MonthNameDayYear;
+    r.month = month_name();
     SkipSeparators(in);
-    in >> b;
+    in >> r.day;
+    if (in.fail()) fail(in.eof() ? Reading::EndBeforeDay : Reading::NoDay);
   } else {
     SkipSeparators(in);
-    in >> b;
-    if (in.eof()) return in;
+    in >> r.day;
+    if (in.eof()) {
+      fail(in.fail() ? Reading::EndAfterFirstNumber : Reading::EndAfterSecondNumber);
+      return 0;
+    }
+    r.form = Reading::Numeric;
     if (in.fail()) {
-      b = a;
+      r.form = Reading::DayMonthNameYear;
+      r.day = r.month;
       in.clear();
-      a = MonthOfWord(ReadWord(in));
+      r.month = month_name();
     }
   }
   SkipSeparators(in);
-  in >> y;
-  if (in.rdstate() == std::ios_base::goodbit) dayNumber = Jday(a, b, y);
-  if (dayNumber == 0) in.clear(std::ios_base::badbit);
+  in >> r.year;
+  if (in.fail()) {
+    fail(in.eof() ? Reading::EndBeforeYear : Reading::NoYear);
+  } else if (in.eof()) {
+    fail(Reading::YearAtEnd);
+  }
+  if (!in.fail() && r.year <= 99) r.century = 1900;
+  std::uint32_t const day_number = in.rdstate() == std::ios_base::goodbit ? ADate::Jday(r.month, r.day, r.year) : 0;
+  if (day_number == 0) {
+    fail(Reading::NoSuchDate);
+    in.clear(std::ios_base::badbit);
+  }
+  return day_number;
+}
+
+// Whether `word` (ASCII letters) is a leading part of `name`, in any case.
+// Letters of either case differ by 0x20 at most; the name's NUL differs from
+// every letter.
+bool Fits(char const* word, char const* name) {
+  for (; *word != '\0'; ++word, ++name) {
+    if (((*word ^ *name) & ~0x20) != 0) return false;
+  }
+  return true;
+}
+
+char const* const kFormText[] = {"", "month day year", "month-name day year", "day month-name year"};
+char const* const kFailureText[] = {"",
+                                    "the input ended before the first field",
+                                    "the input ended after the first number",
+                                    "the input ended after the second number",
+                                    "no month name",
+                                    "the input ended before the day",
+                                    "no day number where one was due",
+                                    "the input ended before the year",
+                                    "no year number where one was due",
+                                    "the year ends the input: add a character after it",
+                                    "no such date"};
+
+}  // namespace
+}  // namespace brindle::detail
+
+std::istream& ADate::ParseFrom(std::istream& in) {
+  dayNumber = 0;  // stays so should the stream throw
+  Reading unused;
+  dayNumber = brindle::detail::ReadDate(in, unused);
   return in;
+}
+
+ADate::Reading ADate::Read(std::string_view text) {
+  std::istringstream in{std::string(text)};
+  Reading r;
+  r.date.dayNumber = brindle::detail::ReadDate(in, r);
+  in.clear();
+  r.stop = static_cast<std::size_t>(in.tellg());
+  if (r.month_word[0] != '\0') {
+    for (unsigned int m = 1; m <= 12; ++m) {
+      if (brindle::detail::Fits(r.month_word, MonthName(m))) {
+        r.months_fitting = static_cast<std::uint16_t>(r.months_fitting | 1u << (m - 1));
+      }
+    }
+  }
+  return r;
+}
+
+CString ADate::Reading::AsString() const {
+  auto dmy = [](unsigned int d, unsigned int m, unsigned int y) {
+    return std::to_string(d) + ' ' + MonthName(m) + ' ' + std::to_string(y);
+  };
+  std::string s = date.IsValid() != 0 ? dmy(date.DayOfMonth(), date.Month(), date.Year()) : "no date";
+  if (form != NoForm) s += std::string(" (") + brindle::detail::kFormText[form] + ")";
+  if (failure == UnknownMonth && month_word[0] != '\0') {
+    s += ": no month matches \"" + std::string(month_word) + '"';
+  } else if (failure == NoSuchDate) {
+    s += ": there is no ";
+    s += MonthName(month) != nullptr ? dmy(day, month, year + century) : "month " + std::to_string(month);
+  } else if (failure != NoFailure) {
+    s += std::string(": ") + brindle::detail::kFailureText[failure];
+  }
+  // A name that could stand for more than one month: each, and the one taken.
+  if ((months_fitting & (months_fitting - 1)) != 0) {
+    s += "; \"" + std::string(month_word) + "\" could name";
+    char const* sep = " ";
+    for (unsigned int m = 1; m <= 12; ++m) {
+      if ((months_fitting >> (m - 1) & 1u) == 0) continue;
+      s += sep + std::string(MonthName(m));
+      sep = " or ";
+    }
+    s += std::string(": took ") + MonthName(month);
+  }
+  // Numbers that could be a day and a month either way round.
+  if (form == Numeric && date.IsValid() != 0 && day <= 12 && day != month) {
+    s += "; month first: not " + dmy(month, day, year + century);
+  }
+  if (century != 0) s += "; " + std::to_string(year) + " widened to " + std::to_string(year + century);
+  s += "; stopped at offset " + std::to_string(stop);
+  return CString(s.data(), static_cast<int>(s.size()));
 }
 
 std::istream& operator>>(std::istream& in, ADate& date) {

@@ -1,12 +1,15 @@
 // The date parser driven by arbitrary bytes. What must always hold: no crash
 // or sanitizer report; the date is 0 or a valid date; the stream's state says
-// which (good for a date; badbit alone, or an end of input, for 0); and a
-// date read from the years 100 on reads back from each of its printed forms.
+// which (good for a date; badbit alone, or an end of input, for 0); a date
+// read from the years 100 on reads back from each of its printed forms; and
+// ADate::Read of the rest of the text reads what the stream operator reads
+// and stops where it does, failing with a reason exactly when it fails.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "brindle/calendar.h"
 
@@ -21,14 +24,21 @@ void Require(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
-  std::istringstream in(std::string(reinterpret_cast<char const*>(data), size));
+  std::string const text(reinterpret_cast<char const*>(data), size);
+  std::istringstream in(text);
   std::ios_base::iostate const eof = std::ios_base::eofbit;
   std::ios_base::iostate const bad = std::ios_base::badbit;
   // Read dates until the stream stops, as a client loop would.
   for (int round = 0; round < 8; ++round) {
+    auto const from = static_cast<std::size_t>(in.tellg());
     ADate date(1, 1, 2000);
     in >> date;
     std::ios_base::iostate const state = in.rdstate();
+    in.clear();
+    ADate::Reading const reading = ADate::Read(std::string_view(text).substr(from));
+    Require(reading.date == date && from + reading.stop == static_cast<std::size_t>(in.tellg()) &&
+            (reading.failure == ADate::Reading::NoFailure) == (date.IsValid() != 0) && reading.AsString()[0] != '\0');
+    in.setstate(state);
     if (date.IsValid() != 0) {
       Require(state == std::ios_base::goodbit);
       // Years past 2,939,899 give day numbers that have wrapped; within the

@@ -60,4 +60,10 @@ void CalendarTour() {
   later += 30;
   std::printf("  \"jan 5 98\" reads as    \"%s\"; 30 days later \"%s\"\n", Visible(parsed.AsString()).c_str(),
               Visible(later.AsString()).c_str());
+
+  // ADate::Read says how it read a text: here an abbreviation that fits two
+  // months, a day that April lacks, and a year with nothing after it.
+  for (char const* text : {"ma 1 98 ", "31 April 1998 ", "December 25, 2037"}) {
+    std::printf("  Read(\"%s\"): %s\n", text, static_cast<char const*>(ADate::Read(text).AsString()));
+  }
 }

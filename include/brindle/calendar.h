@@ -31,9 +31,11 @@
 #ifndef BRINDLE_CALENDAR_H
 #define BRINDLE_CALENDAR_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <iosfwd>
+#include <string_view>
 
 #include "brindle/export.h"
 #include "brindle/framework.h"
@@ -185,6 +187,20 @@ class BRINDLE_API ADate {
 
   /// The form every date in the process prints in; MonthDayYear at start.
   static HowToPrint PrintOption;
+
+  struct Reading;
+  /// Reads a date from `text` by the rules of operator>>() (on a stream over
+  /// `text`, so a year that ends the text fails as it does there) and reports
+  /// how: the form, the fields as written, a two-digit year's widening, the
+  /// months an abbreviated name could stand for, where reading stopped and,
+  /// on failure, why. Safe to call on several threads at once.
+  /// @code
+  /// ADate::Reading const r = ADate::Read("ma 1 98 ");
+  /// r.date;        // 1 May 1998
+  /// r.AsString();  // 1 May 1998 (month-name day year); "ma" could name March or May: took May;
+  ///                // 98 widened to 1998; stopped at offset 7
+  /// @endcode
+  [[nodiscard]] static Reading Read(std::string_view text);
   /// @}
 
  protected:
@@ -209,6 +225,55 @@ class BRINDLE_API ADate {
   std::istream& ParseFrom(std::istream& in);
 
   std::uint32_t dayNumber;
+};
+
+/// What ADate::Read() found in a text.
+struct BRINDLE_API ADate::Reading {
+  /// The order of the fields, once it is known.
+  enum Form : int {
+    NoForm = 0,            ///< Reading stopped before the order was known.
+    Numeric = 1,           ///< `"1/5/1998"`: month, day, year in numbers.
+    MonthNameDayYear = 2,  ///< `"jan 5 98"`.
+    DayMonthNameYear = 3   ///< `"5-Jan-1998"`.
+  };
+  /// Why no date was read: the first thing that went wrong.
+  enum Failure : int {
+    NoFailure = 0,             ///< A date was read.
+    EndBeforeDate = 1,         ///< Nothing but separators, or a number too large, before the end.
+    EndAfterFirstNumber = 2,   ///< The input ended after the first number.
+    EndAfterSecondNumber = 3,  ///< The input ended after the second number.
+    UnknownMonth = 4,          ///< The word in month_word names no month.
+    EndBeforeDay = 5,          ///< The input ended before the day.
+    NoDay = 6,                 ///< No day number where one was due.
+    EndBeforeYear = 7,         ///< The input ended before the year.
+    NoYear = 8,                ///< No year number (or one too large to hold) where one was due.
+    YearAtEnd = 9,             ///< The year ended the input; it counts only with a character after it.
+    NoSuchDate = 10            ///< The fields name no date (13/1/1998, 31 April).
+  };
+
+  ADate date{0u, 0u, 0u};       ///< The date read; 0 when reading failed.
+  Form form = NoForm;           ///< The order of the fields.
+  Failure failure = NoFailure;  ///< Why reading failed.
+  unsigned int month = 0;       ///< The month as read: the number, or the one month_word was taken for.
+  unsigned int day = 0;         ///< The day as read.
+  unsigned int year = 0;        ///< The year as written.
+  /// 1900 when a year of 0 to 99 was widened (98 is 1998), else 0.
+  unsigned int century = 0;
+  /// The month word as written (at most 10 letters; empty in the numeric form).
+  char month_word[11] = {};
+  /// The months month_word is a leading part of: bit m - 1 for month m. With
+  /// more than one, the later in the year is taken ("ma" is May, not March).
+  std::uint16_t months_fitting = 0;
+  /// Where reading stopped: the offset in the text of the first character
+  /// not used.
+  std::size_t stop = 0;
+
+  /// The report on one line: the date and its form, the reason for a
+  /// failure, the months an abbreviation could name, a widened year, the
+  /// other reading of numbers that could be month and day either way round,
+  /// and the offset where reading stopped; as
+  /// `no date (day month-name year): there is no 31 April 1998; stopped at offset 13`.
+  [[nodiscard]] CString AsString() const;
 };
 
 /// An instant: seconds since 00:00:00 UTC on 1 January 1901, 0 for "no valid

@@ -126,23 +126,54 @@ TEST(Date, PreviousAndOrder) {
 // of non-alphanumeric bytes between (bytes above 127 too); numbers decimal
 // whatever the stream says. The end of the input after a number is a short
 // read, which keeps the stream's own flags; any other failure leaves badbit
-// alone. Most rows leave one space unread.
+// alone. Most rows leave one space unread. ADate::Read runs the same reader
+// and stops where the stream does; its report, where a row gives one.
 TEST(DateText, ParserRows) {
   using State = std::ios_base::iostate;
   constexpr State good = std::ios_base::goodbit, bad = std::ios_base::badbit, eof = std::ios_base::eofbit;
-  struct Row { char const* text; std::uint32_t day_number; State state = good; char const* rest = " "; };
+  struct Row {
+    char const* text;
+    std::uint32_t day_number;
+    State state = good;
+    char const* rest = " ";
+    char const* report = nullptr;
+  };
   Row const rows[] = {
-      {"1/5/1998 ", 2450819},       {"1-5-98;", 2450819, good, ";"},   {"January 5, 1998\n", 2450819, good, "\n"},
-      {"Jan5,1998x", 2450819, good, "x"},  {"5-Jan-1998 ", 2450819},   {"5jan98.", 2450819, good, "."},
+      {"1/5/1998 ", 2450819},       {"January 5, 1998\n", 2450819, good, "\n"},
+      {"Jan5,1998x", 2450819, good, "x"},  {"5jan98.", 2450819, good, "."},
       {"\xE9" "5\xE9jAn\xE9" "1998\xE9", 2450819, good, "\xE9"},    {"  \t**12/25/2037 tail", 2465418, good, " tail"},
-      {"ma 1 98 ", 2450935},        {"ju 1 98 ", 2450996},          {"29 feb 2000 ", 2451604},
-      {"dec 10 1998 ", 2451158},    {"1/5/0100 ", 1757589},         {"", 0, eof | std::ios_base::failbit, ""},
-      {"12", 0, eof, ""},           {"12 25", 0, eof, ""},          {"December 25, 2037", 0, bad, ""},
-      {"31 April 1998 ", 0, bad},   {"29 feb 00 ", 0, bad},         {"13/1/1998 ", 0, bad},
-      {"0/1/1998 ", 0, bad},        {"1998-01-05 ", 0, bad},        {"Septembers 1 1998 ", 0, bad},
-      {"5 Z 1998 ", 0, bad},        {"5 z 1998 ", 0, bad},          {"jan feb 1998 ", 0, bad, "feb 1998 "},
+      {"29 feb 2000 ", 2451604},    {"dec 10 1998 ", 2451158},      {"0/1/1998 ", 0, bad},
+      {"1998-01-05 ", 0, bad},      {"5 Z 1998 ", 0, bad},          {"5 z 1998 ", 0, bad},
       {"Decemberxyz 1 1998 ", 0, bad, "z 1 1998 "},  // the eleventh letter is left
-      {"99999999999 1 1998 ", 0, bad},               // a number too large to hold is no month name
+      {"1-12-98;", 2450826, good, ";",
+       "12 January 1998 (month day year); month first: not 1 December 1998; 98 widened to 1998; stopped at offset 7"},
+      {"5-Jan-1998 ", 2450819, good, " ", "5 January 1998 (day month-name year); stopped at offset 10"},
+      {"ma 1 98 ", 2450935, good, " ",
+       "1 May 1998 (month-name day year); \"ma\" could name March or May: took May; 98 widened to 1998; "
+       "stopped at offset 7"},
+      {"ju 1 99 ", 2451361, good, " ",  // the last year widened, and the first not
+       "1 July 1999 (month-name day year); \"ju\" could name June or July: took July; 99 widened to 1999; "
+       "stopped at offset 7"},
+      {"1/5/0100 ", 1757589, good, " ",
+       "5 January 100 (month day year); month first: not 1 May 100; stopped at offset 8"},
+      {"", 0, eof | std::ios_base::failbit, "", "no date: the input ended before the first field; stopped at offset 0"},
+      {"12", 0, eof, "", "no date: the input ended after the first number; stopped at offset 2"},
+      {"12 25", 0, eof, "", "no date: the input ended after the second number; stopped at offset 5"},
+      {"December 25, 2037", 0, bad, "",
+       "no date (month-name day year): the year ends the input: add a character after it; stopped at offset 17"},
+      {"31 April 1998 ", 0, bad, " ", "no date (day month-name year): there is no 31 April 1998; stopped at offset 13"},
+      {"29 feb 00 ", 0, bad, " ",
+       "no date (day month-name year): there is no 29 February 1900; 0 widened to 1900; stopped at offset 9"},
+      {"13/1/1998 ", 0, bad, " ", "no date (month day year): there is no month 13; stopped at offset 9"},
+      {"Septembers 1 1998 ", 0, bad, " ",
+       "no date (month-name day year): no month matches \"Septembers\"; stopped at offset 17"},
+      {"jan feb 1998 ", 0, bad, "feb 1998 ",
+       "no date (month-name day year): no day number where one was due; stopped at offset 4"},
+      {"jan 5", 0, bad, "", "no date (month-name day year): the input ended before the year; stopped at offset 5"},
+      {"5 jan x ", 0, bad, "x ",
+       "no date (day month-name year): no year number where one was due; stopped at offset 6"},
+      // a number too large to hold is no month name
+      {"99999999999 1 1998 ", 0, bad, " ", "no date (month-name day year): no month name; stopped at offset 18"},
   };
   auto read_rows = [&rows] {
     for (Row const& r : rows) {
@@ -154,6 +185,11 @@ TEST(DateText, ParserRows) {
       std::string rest;
       std::getline(in, rest, '\0');
       EXPECT_TRUE(d.Hash() == r.day_number && state == r.state && rest == r.rest) << r.text << ": " << d.Hash();
+      ADate::Reading const reading = ADate::Read(r.text);
+      EXPECT_TRUE(reading.date == d && reading.stop + rest.size() == std::strlen(r.text)) << r.text;
+      if (r.report != nullptr) {
+        EXPECT_STREQ(reading.AsString(), r.report);
+      }
     }
   };
   read_rows();
