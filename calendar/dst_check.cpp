@@ -57,17 +57,20 @@ ATime::DstCheck ATime::CheckDST(unsigned int year) {
   // Where the platform's setting changes: samples, then a bisection between
   // two that differ to the first second of the new setting.
   std::vector<std::uint32_t> cuts{first};
+  auto const note_standard_time = [&check](PlatformReading const& r) {
+    if (check.sawStandardTime != 0 || r.daylight) return;
+    check.sawStandardTime = 1;
+    check.platformTimezone = r.west;
+  };
   PlatformReading before = PlatformAt(first);
   if (!before.ok) return check;
+  note_standard_time(before);
   std::uint32_t at = first;
   while (at != end - 1) {
     std::uint32_t const next = end - 1 - at > kStep ? at + kStep : end - 1;
     PlatformReading const sample = PlatformAt(next);
     if (!sample.ok) return check;
-    if (check.sawStandardTime == 0 && !before.daylight) {
-      check.sawStandardTime = 1;
-      check.platformTimezone = before.west;
-    }
+    note_standard_time(sample);
     if (sample.daylight != before.daylight) {
       std::uint32_t low = at, high = next;
       while (high - low > 1) {
@@ -81,10 +84,8 @@ ATime::DstCheck ATime::CheckDST(unsigned int year) {
     before = sample;
     at = next;
   }
-  if (check.sawStandardTime == 0 && !before.daylight) {
-    check.sawStandardTime = 1;
-    check.platformTimezone = before.west;
-  }
+  // The rule's changes, even where it keeps one setting (_daylight 0): the
+  // spans that meet there are merged below.
   for (ATime const change : {BeginDST(year), EndDST(year)}) {
     if (change.seconds > first && change.seconds < end) cuts.push_back(change.seconds);
   }

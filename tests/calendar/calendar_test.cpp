@@ -272,8 +272,8 @@ TEST_F(Zone, AgreesWithTheCLibrary) {
 // disagreement to the second, bounded by either side's changes and the year's
 // ends (2037's is the count's, in Sydney's summer), merged where they meet.
 // Windows' C runtime reads only the zone's names and offsets from TZ, with
-// the United States' rule of each year, so the zones of other rules run here
-// only.
+// the United States' rule of each year (before 2007 the old one), so the
+// zones of other rules run here only.
 TEST_F(Zone, CheckDSTFindsEveryDisagreement) {
   struct Span { std::uint32_t from, to; int rule; };
   struct Row { char const* zone; unsigned int year; int checked; std::vector<Span> spans; bool posix_only = false; };
@@ -315,6 +315,19 @@ TEST_F(Zone, CheckDSTFindsEveryDisagreement) {
             "2004: standard time UTC-05:00, as _timezone says\n"
             "  2004-10-24 06:00:00 UTC to 2004-10-31 06:00:00 UTC: the platform says daylight-saving time, "
             "the built-in rule standard time\n");
+}
+
+// The same European spans from Windows' own zone, which the Windows suite
+// sets to Europe/Berlin for this test alone (tests/CMakeLists.txt).
+TEST_F(Zone, CheckDSTUnderTheSystemZone) {
+  if (std::getenv("BRINDLE_SYSTEM_ZONE") == nullptr) GTEST_SKIP() << "run by the Windows suite under Europe/Berlin";
+  Use(nullptr);  // no TZ: the system's zone
+  ATime::DstCheck const check = ATime::CheckDST(2024);
+  ASSERT_TRUE(check.checked && _timezone == -3600 && check.mismatches.size() == 2);
+  EXPECT_TRUE(check.mismatches[0].from.Seconds() == Utc(ADate(10, 3, 2024), 1) &&
+              check.mismatches[0].to.Seconds() == Utc(ADate(31, 3, 2024), 1) &&
+              check.mismatches[1].from.Seconds() == Utc(ADate(27, 10, 2024), 1) &&
+              check.mismatches[1].to.Seconds() == Utc(ADate(3, 11, 2024), 0));
 }
 
 TEST(Time, CountsAndRange) {
