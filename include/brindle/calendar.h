@@ -301,11 +301,12 @@ class BRINDLE_API ATime {
   /// every instant of the UTC year `year`, and gives the spans where they
   /// disagree, earliest first; none when they agree all year. The
   /// platform's changes are found by sampling every three hours and
-  /// bisecting to the second, so a setting kept for less than three hours
-  /// may go unseen. Nothing is compared (DstCheck::checked 0) for a year
-  /// outside 1901..2037, or when the platform cannot convert an instant of
-  /// it (the Windows C runtime converts none before 1970). The year 2037 is
-  /// compared until the count runs out, its last second excluded.
+  /// bisecting to the second, about 3,000 conversions a year, so a setting
+  /// kept for less than three hours may go unseen. Nothing is compared
+  /// (DstCheck::checked 0) for a year outside 1901..2037, or when the
+  /// platform cannot convert an instant of it (the Windows C runtime
+  /// converts none before 1970). The year 2037 is compared until the count
+  /// runs out, its last second excluded.
   /// @code
   /// ATime::DstCheck const check = ATime::CheckDST(2024);
   /// for (ATime::DstMismatch const& span : check.mismatches)

@@ -292,6 +292,10 @@ TEST_F(Zone, CheckDSTFindsEveryDisagreement) {
        {{at(1, 1, 2024, 0), at(9, 3, 2024, 16), 0}, {at(6, 4, 2024, 16), at(5, 10, 2024, 16), 1},
         {at(2, 11, 2024, 15), at(1, 1, 2025, 0), 0}}, true},
       {sydney, 2037, 1, {{at(1, 1, 2037, 0), 0xFFFFFFFFu, 0}}, true},
+      // No daylight-saving time now (_daylight 0), but in 2018: the rule's
+      // end, which changes nothing here, falls inside the platform's summer.
+      {"America/Sao_Paulo", 2018, 1,
+       {{at(1, 1, 2018, 0), at(18, 2, 2018, 2), 0}, {at(4, 11, 2018, 3), at(1, 1, 2019, 0), 0}}, true},
   };
   for (Row const& r : rows) {
     if (r.posix_only && brindle::testing::kWindows) continue;
