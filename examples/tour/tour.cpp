@@ -11,6 +11,7 @@ int main() {
   StringTour();
   TextEditingTour();
   CalendarTour();
+  DaylightSavingTour();
   FsTour();
   ValuesTour();
   return 0;

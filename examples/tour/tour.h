@@ -5,6 +5,7 @@
 void StringTour();
 void TextEditingTour();
 void CalendarTour();
+void DaylightSavingTour();
 void FsTour();
 void ValuesTour();
 

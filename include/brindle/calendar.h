@@ -36,6 +36,7 @@
 #include <ctime>
 #include <iosfwd>
 #include <string_view>
+#include <vector>
 
 #include "brindle/export.h"
 #include "brindle/framework.h"
@@ -356,6 +357,29 @@ class BRINDLE_API ATime {
   /// Sets PrintDateFlag to 0 or 1; returns 1 if it was set before.
   static int PrintDate(int on);
 
+  /// A span of instants in which the built-in rule and the platform disagree.
+  struct DstMismatch;
+  /// What CheckDST() found for one year.
+  struct DstCheck;
+  /// Compares the built-in rule (IsDST()) with the platform's own local time
+  /// (the C runtime's localtime, which follows TZ or the system's zone) at
+  /// every instant of the UTC year `year`, and gives the spans where they
+  /// disagree, earliest first; none when they agree all year. The
+  /// platform's changes are found by sampling every three hours and
+  /// bisecting to the second, about 3,000 conversions a year, so a setting
+  /// kept for less than three hours may go unseen. Nothing is compared
+  /// (DstCheck::checked 0) for a year outside 1901..2037, or when the
+  /// platform cannot convert an instant of it (the Windows C runtime
+  /// converts none before 1970). The year 2037 is compared until the count
+  /// runs out, its last second excluded.
+  /// @code
+  /// ATime::DstCheck const check = ATime::CheckDST(2024);
+  /// for (ATime::DstMismatch const& span : check.mismatches)
+  ///   std::cout << span.from.Seconds() << ".." << span.to.Seconds() << '\n';
+  /// std::cout << check;  // the same, one line a span, in UTC
+  /// @endcode
+  [[nodiscard]] static DstCheck CheckDST(unsigned int year);
+
   /// 1 January 1901, the first day whose every second has a count.
   /// Constant-initialised, as MaxDate is: usable from static initialisers.
   static ADate const RefDate;
@@ -383,5 +407,33 @@ class BRINDLE_API ATime {
 
   std::uint32_t seconds;
 };
+
+/// A span [from, to) of instants in which ATime::IsDST() and the platform's
+/// local time disagree: bounded by the rule's changes, the platform's and the
+/// year's ends.
+struct ATime::DstMismatch {
+  ATime from;       ///< The first instant of the span.
+  ATime to;         ///< The first instant after it.
+  int ruleSaysDST;  ///< 1: the rule says daylight-saving time, the platform not; 0: the reverse.
+};
+
+/// What ATime::CheckDST() found for one year.
+struct ATime::DstCheck {
+  unsigned int year;  ///< The year asked for.
+  /// 1 when the year was compared; 0 for a year outside 1901..2037 or one the
+  /// platform cannot convert, with no mismatches.
+  int checked;
+  /// 1 when the platform kept standard time at some instant sampled.
+  int sawStandardTime;
+  /// The platform's offset of standard time at the first such instant,
+  /// in seconds west of UTC as _timezone counts; _timezone when none was seen.
+  long platformTimezone;
+  std::vector<DstMismatch> mismatches;  ///< The spans of disagreement, earliest first.
+};
+
+/// Writes the check as text: a line with the year and the platform's
+/// standard time against _timezone, then one line a span, in UTC, saying
+/// which side says daylight-saving time.
+BRINDLE_API std::ostream& operator<<(std::ostream& out, ATime::DstCheck const& check);
 
 #endif  // BRINDLE_CALENDAR_H

@@ -304,6 +304,63 @@ TEST_F(Zone, AgreesWithTheCLibrary) {
   }
 }
 
+// The built-in rule against the C library over whole UTC years: spans of
+// disagreement to the second, bounded by either side's changes and the year's
+// ends (2037's is the count's, in Sydney's summer), merged where they meet.
+// Windows' C runtime reads only the zone's names and offsets from TZ, with
+// the United States' rule of each year (before 2007 the old one), so the
+// zones of other rules run here only; the Windows suite runs this once more
+// under Europe/Berlin (tests/CMakeLists.txt) to check its system zone.
+TEST_F(Zone, CheckDSTFindsEveryDisagreement) {
+  struct Span { std::uint32_t from, to; int rule; };
+  struct Row { char const* zone; unsigned int year; int checked; std::vector<Span> spans; bool posix_only = false; };
+  auto const at = [](unsigned int d, unsigned int m, unsigned int y, unsigned int h) { return Utc(ADate(d, m, y), h); };
+  char const* const us = "EST5EDT,M3.2.0,M11.1.0";
+  char const* const sydney = "AEST-10AEDT,M10.1.0,M4.1.0/3";
+  bool const system_zone = std::getenv("BRINDLE_SYSTEM_ZONE") != nullptr;
+  std::vector<Span> const europe = {{at(10, 3, 2024, 1), at(31, 3, 2024, 1), 1},
+                                    {at(27, 10, 2024, 1), at(3, 11, 2024, 0), 1}};
+  Row const rows[] = {
+      {us, 2024, 1, {}}, {"UTC0", 2024, 1, {}}, {"JST-9", 2036, 1, {}}, {us, 1900, 0, {}}, {us, 2038, 0, {}},
+      // Before 2007 the rule starts on 31 March when that is a Sunday and
+      // ends on 24 October when the 31st is one.
+      {"EST5EDT,M4.1.0,M10.5.0", 2002, 1, {{at(31, 3, 2002, 7), at(7, 4, 2002, 7), 1}}},
+      {"EST5EDT,M4.1.0,M10.5.0", 2004, 1, {{at(24, 10, 2004, 6), at(31, 10, 2004, 6), 0}}},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", 2024, 1, europe, true}, {nullptr, 2024, 1, europe},  // null: no TZ
+      {sydney, 2024, 1,
+       {{at(1, 1, 2024, 0), at(9, 3, 2024, 16), 0}, {at(6, 4, 2024, 16), at(5, 10, 2024, 16), 1},
+        {at(2, 11, 2024, 15), at(1, 1, 2025, 0), 0}}, true},
+      {sydney, 2037, 1, {{at(1, 1, 2037, 0), 0xFFFFFFFFu, 0}}, true},
+      // No daylight-saving time now (_daylight 0), but in 2018: the rule's
+      // end, which changes nothing here, falls inside the platform's summer.
+      {"America/Sao_Paulo", 2018, 1,
+       {{at(1, 1, 2018, 0), at(18, 2, 2018, 2), 0}, {at(4, 11, 2018, 3), at(1, 1, 2019, 0), 0}}, true},
+  };
+  for (Row const& r : rows) {
+    if ((r.zone == nullptr) != system_zone || (r.posix_only && brindle::testing::kWindows)) continue;
+    SCOPED_TRACE(std::string(r.zone != nullptr ? r.zone : "system") + " " + std::to_string(r.year));
+    Use(r.zone);
+    ATime::DstCheck const check = ATime::CheckDST(r.year);
+    EXPECT_TRUE(check.checked == r.checked && check.mismatches.size() == r.spans.size() &&
+                (!r.checked || (check.sawStandardTime == (r.year < 2037) && check.platformTimezone == _timezone)));
+    for (std::size_t i = 0; i < std::min(r.spans.size(), check.mismatches.size()); ++i) {
+      ATime::DstMismatch const& m = check.mismatches[i];
+      EXPECT_TRUE(m.from.Seconds() == r.spans[i].from && m.to.Seconds() == r.spans[i].to &&
+                  m.ruleSaysDST == r.spans[i].rule) << i << ": " << m.from.Seconds() << ".." << m.to.Seconds();
+    }
+  }
+  if (system_zone) return;
+  std::ostringstream text;
+  text << ATime::CheckDST(2038);
+  Use("EST5EDT,M4.1.0,M10.5.0");
+  text << ATime::CheckDST(2004);
+  EXPECT_EQ(text.str(),
+            "2038: not checked (outside 1901..2037, or the platform cannot convert it)\n"
+            "2004: standard time UTC-05:00, as _timezone says\n"
+            "  2004-10-24 06:00:00 UTC to 2004-10-31 06:00:00 UTC: the platform says daylight-saving time, "
+            "the built-in rule standard time\n");
+}
+
 TEST(Time, CountsAndRange) {
   struct Probe : ATime { using ATime::AssertDate; };
   EXPECT_TRUE(early_ref == ADate(1, 1, 1901) && early_span == 49709 && ATime::MaxDate == ADate(5, 2, 2037));
