@@ -16,12 +16,12 @@
 /// The major version: the SOVERSION.
 #define BRINDLE_VERSION_MAJOR 0
 /// The minor version: releases that add to the interface.
-#define BRINDLE_VERSION_MINOR 2
+#define BRINDLE_VERSION_MINOR 3
 /// The patch version: releases that fix behaviour.
 #define BRINDLE_VERSION_PATCH 0
 
 /// The version as text, "MAJOR.MINOR.PATCH".
-#define BRINDLE_VERSION_STRING "0.2.0"
+#define BRINDLE_VERSION_STRING "0.3.0"
 /// MAJOR * 10000 + MINOR * 100 + PATCH, for `#if` comparisons.
 #define BRINDLE_VERSION (BRINDLE_VERSION_MAJOR * 10000 + BRINDLE_VERSION_MINOR * 100 + BRINDLE_VERSION_PATCH)
 
