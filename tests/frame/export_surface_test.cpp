@@ -32,7 +32,8 @@ std::set<std::string> ExportedSymbols() {
   // static; 'W' and 'V' in the standard library's namespaces, its inline code,
   // which clang's -fvisibility-inlines-hidden (members only, unlike gcc's) leaves
   // with the default visibility that libstdc++ gives them.
-  std::regex const standard("^(std|__gnu_cxx)::");
+  // A function template's name starts with its return type.
+  std::regex const standard("^([^(]* )?(std|__gnu_cxx)::");
   while (nm != nullptr && std::fgets(line, sizeof line, nm) != nullptr) {
     if (std::sscanf(line, "%*s %c %n", &type, &name) == 1 && type != 'u' &&
         !((type == 'W' || type == 'V') && std::regex_search(line + name, standard))) {
