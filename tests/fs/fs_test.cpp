@@ -32,12 +32,19 @@ struct ScratchDir {
                              testing::UnitTest::GetInstance()->current_test_info()->name()))
                                .string();
   ScratchDir() {
-    std::filesystem::remove_all(path);  // left by an earlier process of the same number
+    Remove();  // left by an earlier process of the same number, perhaps one that was killed
     EXPECT_TRUE(std::filesystem::create_directory(path)) << path;
   }
-  ~ScratchDir() {
+  ~ScratchDir() { Remove(); }
+  // Windows deletes no read-only file: each is made writable first.
+  void Remove() const {
+    namespace fs = std::filesystem;
     std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
+    for (auto i = fs::recursive_directory_iterator(path, ignored); i != fs::recursive_directory_iterator();
+         i.increment(ignored)) {
+      fs::permissions(i->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(path, ignored);
   }
   std::string operator/(std::string const& name) const { return path + "/" + name; }
   // Writes `contents` to the file `name` with permissions `mode`; returns its path.
@@ -139,7 +146,6 @@ TEST(LockProbe, EachReasonFromARealHolder) {
   }
   EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));  // the probe created nothing
   EXPECT_TRUE(CloseHandle(own));
-  std::filesystem::permissions(read_only, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
 }
 
 #if !defined(_WIN32)
