@@ -120,13 +120,48 @@ AString& AString::strip(StripType type, char ch) {
 }
 
 AString& AString::justify(JustifyType type, unsigned int width, JustifyMode mode) {
+  bool const pads_front = type == justify_right || type == justify_center;
+  // The run the strip keeps, found before anything moves: a padded text then
+  // moves once, straight to its place.
+  unsigned int begin = 0;
+  unsigned int end = length_;
   if (buffer_ != nullptr && (mode & justify_strip) != 0) {
-    switch (type) {
-      case justify_right: strip(strip_leading, ' '); break;
-      case justify_left: strip(strip_trailing, ' '); break;
-      case justify_center: strip(strip_both, ' '); break;
-      default: break;
+    if (type == justify_left || type == justify_center) {
+      while (end > 0 && buffer_[end - 1] == ' ') --end;
     }
+    if (pads_front) {
+      while (begin < end && buffer_[begin] == ' ') ++begin;
+    }
+  }
+  unsigned int const kept = end - begin;
+  if (pads_front && width != npos && kept < width) {
+    unsigned int const fill = width - kept;
+    unsigned int const front = type == justify_right ? fill : fill - fill / 2;  // an odd blank goes in front
+    // The capacity the rule gives the field: in the block itself when it has
+    // the room, else in one fresh block.
+    unsigned int const capacity = brindle::detail::RuleCapacity(width);
+    if (buffer_ != nullptr && capacity <= brindle::detail::BlockRoom(buffer_)) {
+      std::memmove(buffer_ + front, buffer_ + begin, kept);
+      std::memset(buffer_, ' ', front);
+      std::memset(buffer_ + front + kept, ' ', fill - front);
+    } else {
+      char* block = reserve(width);
+      std::memset(block, ' ', width);
+      if (kept != 0) std::memcpy(block + front, buffer_ + begin, kept);
+      brindle::detail::FreeBlock(buffer_);
+      buffer_ = block;
+    }
+    buffer_[width] = '\0';
+    capacity_ = capacity;
+    length_ = width;
+    return *this;
+  }
+  if (kept == 0 && buffer_ != nullptr && (begin != 0 || end != length_)) {
+    clear();  // the blanks were the text: the block goes
+  } else if (kept != length_) {
+    if (begin != 0) std::memmove(buffer_, buffer_ + begin, kept);
+    length_ = kept;
+    buffer_[length_] = '\0';
   }
   if (width == npos || width == length_) return *this;
   if (width < length_) {
@@ -142,34 +177,8 @@ AString& AString::justify(JustifyType type, unsigned int width, JustifyMode mode
       default: return remove(width, npos);
     }
   }
-  unsigned int fill = width - length_;
-  if (type == justify_left) return append(' ', fill);
-  if (type != justify_right && type != justify_center) return *this;
-  // Blanks in front (an odd one for center) and behind, the capacity the
-  // rule gives the field: in the block itself when it has the room, else in
-  // one fresh block.
-  unsigned int const front = type == justify_right ? fill : fill - fill / 2;
-  if (buffer_ != nullptr) {
-    unsigned int const capacity = brindle::detail::RuleCapacity(width);
-    if (capacity <= brindle::detail::BlockRoom(buffer_)) {
-      std::memmove(buffer_ + front, buffer_, length_);
-      std::memset(buffer_, ' ', front);
-      std::memset(buffer_ + front + length_, ' ', fill - front);
-      buffer_[width] = '\0';
-      capacity_ = capacity;
-      length_ = width;
-      return *this;
-    }
-  }
-  char* block = reserve(width);
-  std::memset(block, ' ', front);
-  if (length_ != 0) std::memcpy(block + front, buffer_, length_);
-  std::memset(block + front + length_, ' ', fill - front);
-  block[width] = '\0';
-  if (buffer_ != nullptr) brindle::detail::FreeBlock(buffer_);
-  buffer_ = block;
-  length_ = width;
-  return *this;
+  if (type == justify_left) return append(' ', width - length_);
+  return *this;  // an unknown type adds nothing
 }
 
 // --- Case, character classes, character sets, resources -------------------------------
