@@ -174,7 +174,36 @@ std::uint32_t HashPlain(unsigned char const* p, std::size_t n) {
 
 std::uint32_t HashFast(unsigned char const* p, std::size_t n) {
   if (n == 0) return 0;
-  // lanes[j]: the xor of every byte whose index is j mod 32.
+  // Byte i ends rotated left by (n - 1 - i) mod 32, that is by n - 1 after a
+  // rotation right by i: the bytes are summed (xor) into 32 lanes by i mod
+  // 32, each lane turns right by its index, then the whole once.
+#if defined(__SSE2__)
+  auto const load = [](unsigned char const* at) { return _mm_loadu_si128(reinterpret_cast<__m128i const*>(at)); };
+  __m128i low = _mm_setzero_si128(), high = _mm_setzero_si128();  // lanes 0-15, 16-31
+  std::size_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    low = _mm_xor_si128(low, load(p + i));
+    high = _mm_xor_si128(high, load(p + i + 16));
+  }
+  if (i < n) {
+    alignas(16) unsigned char tail[32] = {};
+    std::memcpy(tail, p + i, n - i);
+    low = _mm_xor_si128(low, load(tail));
+    high = _mm_xor_si128(high, load(tail + 16));
+  }
+  // Lane 8a + c turns right by c after 8a, which puts its byte at byte
+  // (4 - a) mod 4: the lanes of one c make one word, built for all eight c
+  // by one byte transpose of rows a = 0, 3, 2, 1, and each word turns right
+  // by its c.
+  __m128i const rows03 = _mm_unpacklo_epi8(low, _mm_unpackhi_epi64(high, high));
+  __m128i const rows21 = _mm_unpacklo_epi8(high, _mm_unpackhi_epi64(low, low));
+  alignas(16) std::uint32_t words[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(words), _mm_unpacklo_epi16(rows03, rows21));
+  _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), _mm_unpackhi_epi16(rows03, rows21));
+  std::uint32_t const g = (words[0] ^ Rotl(words[1], 31) ^ Rotl(words[2], 30) ^ Rotl(words[3], 29)) ^
+                          (Rotl(words[4], 28) ^ Rotl(words[5], 27) ^ Rotl(words[6], 26) ^ Rotl(words[7], 25));
+  return Rotl(g, static_cast<unsigned int>((n - 1) & 31));
+#else
   std::uint64_t acc[4] = {0, 0, 0, 0};
   std::size_t i = 0;
   for (; i + 32 <= n; i += 32) {
@@ -184,26 +213,9 @@ std::uint32_t HashFast(unsigned char const* p, std::size_t n) {
       acc[w] ^= word;
     }
   }
-  alignas(16) unsigned char lanes[32];
+  unsigned char lanes[32];
   std::memcpy(lanes, acc, sizeof lanes);
   for (; i < n; ++i) lanes[i & 31] ^= p[i];
-  // Byte i ends rotated left by (n - 1 - i) mod 32, that is by n - 1 after a
-  // rotation right by i: each lane turns right by its index, then the whole
-  // once.
-#if defined(__SSE2__)
-  // Lane 8a + c turns right by c after 8a, which puts its byte at byte
-  // (4 - a) mod 4: the lanes of one c make one word, built for all eight c
-  // by one byte transpose, and each word turns right by its c.
-  auto const row = [&lanes](int a) { return _mm_loadl_epi64(reinterpret_cast<__m128i const*>(lanes + 8 * a)); };
-  __m128i const rows03 = _mm_unpacklo_epi8(row(0), row(3));
-  __m128i const rows21 = _mm_unpacklo_epi8(row(2), row(1));
-  alignas(16) std::uint32_t words[8];
-  _mm_store_si128(reinterpret_cast<__m128i*>(words), _mm_unpacklo_epi16(rows03, rows21));
-  _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), _mm_unpackhi_epi16(rows03, rows21));
-  std::uint32_t const g = (words[0] ^ Rotl(words[1], 31) ^ Rotl(words[2], 30) ^ Rotl(words[3], 29)) ^
-                          (Rotl(words[4], 28) ^ Rotl(words[5], 27) ^ Rotl(words[6], 26) ^ Rotl(words[7], 25));
-  return Rotl(g, static_cast<unsigned int>((n - 1) & 31));
-#else
   std::uint32_t g[4] = {0, 0, 0, 0};
 #pragma GCC unroll 32
   for (unsigned int j = 0; j < 32; ++j) g[j & 3] ^= Rotl(lanes[j], (32 - j) & 31);
