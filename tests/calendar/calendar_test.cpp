@@ -16,9 +16,7 @@ ADate const early_ref = ATime::RefDate;
 unsigned int const early_span = ATime::MaxDate - ATime::RefDate;
 
 ADate FromDayNumber(std::uint32_t n) { return ADate(n - 2415386, 0); }
-std::uint32_t Utc(ADate const& d, unsigned int h, unsigned int m = 0) {
-  return (d - ATime::RefDate) * 86400 + h * 3600 + m * 60;
-}
+std::uint32_t Utc(ADate const& d, unsigned int h) { return (d - ATime::RefDate) * 86400 + h * 3600; }
 
 // Fields, weekday, day of the year (in the years 1 to 100 as well), leap
 // years and month ends of each day from 1 January of the year 1; day numbers
@@ -68,17 +66,17 @@ TEST(Date, RandomDayNumbers) {
   ADate::SetPrintOption(ADate::MonthDayYear);
 }
 
+// Month ends and leap days are checked day by day, and every month and day
+// against the plain formula; these rows pin what that comparison leans on
+// (month 13, month 0 as an unknown name gives, day 0, year 0 read as 1900)
+// and the other constructors.
 TEST(Date, InvalidDatesTwoDigitYearsAndNames) {
   std::pair<ADate, std::uint32_t> const rows[] = {  // the date and its day number
-      {ADate(29, 2, 1900), 0}, {ADate(29, 2, 0), 0},        {ADate(30, 2, 2000), 0},      {ADate(1, 13, 1998), 0},
-      {ADate(1, 0u, 1998), 0}, {ADate(31, 4, 1998), 0},     {ADate(0, 1, 1998), 0},       {ADate(5, "xyz", 1998), 0},
-      {ADate(0, 0), 2415386},  {ADate(1, 1), 2415386},      {ADate(1, 100), 2451545},     {ADate(366, 1999), 2451545},
+      {ADate(29, 2, 0), 0},   {ADate(1, 13, 1998), 0}, {ADate(0, 1, 1998), 0},   {ADate(5, "xyz", 1998), 0},
+      {ADate(0, 0), 2415386}, {ADate(1, 1), 2415386},  {ADate(1, 100), 2451545}, {ADate(366, 1999), 2451545},
       {ADate(5, "jAN", 98), 2450819},
   };
   for (auto const& [date, n] : rows) EXPECT_TRUE(date.Hash() == n && date.IsValid() == (n != 0)) << n;
-  EXPECT_TRUE(!ADate::DayWithinMonth(0, 1, 1999) && !ADate::DayWithinMonth(13, 1, 1999) &&
-              !ADate::DayWithinMonth(1, 0, 1999) && !ADate(1, 1, 2000).FirstDayOfMonth(0) &&
-              !ADate(1, 1, 2000).FirstDayOfMonth(13));
   // Any leading part of a name in any case; when several fit, the later in
   // the year or week. Only ASCII letters fold.
   struct Name { char const* name; unsigned int month, weekday; } const names[] = {
@@ -106,20 +104,17 @@ TEST(Date, PreviousAndOrder) {
   EXPECT_TRUE(monday.Previous("sun") == ADate(4, 1, 1998) && monday - monday.Previous("nosuchday") == 8 &&
               monday - monday.Previous(9) == 4294967295u);  // the day after, as the difference wraps
   auto expect_order = [](auto const& v) {
-    for (int a = 0; a < 3; ++a) {
-      for (int b = 0; b < 3; ++b) {
-        auto const &x = v[a], &y = v[b];
-        EXPECT_TRUE(x.CompareTo(y) == (a > b) - (a < b) && (x < y) == (a < b) && (x <= y) == (a <= b) &&
-                    (x > y) == (a > b) && (x >= y) == (a >= b) && (x == y) == (a == b) && (x != y) == (a != b) &&
-                    x.Max(y) == v[std::max(a, b)] && x.Min(y) == v[std::min(a, b)] &&
-                    v[1].Between(x, y) == (a <= 1 && 1 <= b)) << a << " " << b;
-      }
+    for (int i = 0; i < 9; ++i) {  // each pair (a, b), equal ones included
+      int const a = i / 3, b = i % 3;
+      auto const &x = v[a], &y = v[b];
+      EXPECT_TRUE(x.CompareTo(y) == (a > b) - (a < b) && (x < y) == (a < b) && (x <= y) == (a <= b) &&
+                  (x > y) == (a > b) && (x >= y) == (a >= b) && (x == y) == (a == b) && (x != y) == (a != b) &&
+                  x.Max(y) == v[std::max(a, b)] && x.Min(y) == v[std::min(a, b)] &&
+                  v[1].Between(x, y) == (a <= 1 && 1 <= b)) << a << " " << b;
     }
   };
-  ADate const dates[] = {ADate(1, 1, 2000), ADate(2, 1, 2000), ADate(3, 1, 2000)};
-  ATime const times[] = {ATime(100u), ATime(200u), ATime(300u)};
-  expect_order(dates);
-  expect_order(times);
+  expect_order(std::vector{ADate(1, 1, 2000), ADate(2, 1, 2000), ADate(3, 1, 2000)});
+  expect_order(std::vector{ATime(100u), ATime(200u), ATime(300u)});
 }
 
 // Month day year, month-name day year or day month-name year, with any run
@@ -131,26 +126,13 @@ TEST(Date, PreviousAndOrder) {
 TEST(DateText, ParserRows) {
   using State = std::ios_base::iostate;
   constexpr State good = std::ios_base::goodbit, bad = std::ios_base::badbit, eof = std::ios_base::eofbit;
-  struct Row {
-    char const* text;
-    std::uint32_t day_number;
-    State state = good;
-    char const* rest = " ";
-    char const* report = nullptr;
-  };
+  // The day number read, the stream's state, what it leaves unread, and the report if checked.
+  struct Row { char const* text; std::uint32_t hash; State state = good; char const* rest = " ", *report = nullptr; };
   Row const rows[] = {
-      {"1/5/1998 ", 2450819},       {"January 5, 1998\n", 2450819, good, "\n"},
-      {"Jan5,1998x", 2450819, good, "x"},  {"5jan98.", 2450819, good, "."},
+      {"Jan5,1998x", 2450819, good, "x"}, {"Decemberxyz 1 1998 ", 0, bad, "z 1 1998 "},  // the 11th letter is left
       {"\xE9" "5\xE9jAn\xE9" "1998\xE9", 2450819, good, "\xE9"},    {"  \t**12/25/2037 tail", 2465418, good, " tail"},
-      {"29 feb 2000 ", 2451604},    {"dec 10 1998 ", 2451158},      {"0/1/1998 ", 0, bad},
-      {"1998-01-05 ", 0, bad},      {"5 Z 1998 ", 0, bad},          {"5 z 1998 ", 0, bad},
-      {"Decemberxyz 1 1998 ", 0, bad, "z 1 1998 "},  // the eleventh letter is left
       {"1-12-98;", 2450826, good, ";",
        "12 January 1998 (month day year); month first: not 1 December 1998; 98 widened to 1998; stopped at offset 7"},
-      {"5-Jan-1998 ", 2450819, good, " ", "5 January 1998 (day month-name year); stopped at offset 10"},
-      {"ma 1 98 ", 2450935, good, " ",
-       "1 May 1998 (month-name day year); \"ma\" could name March or May: took May; 98 widened to 1998; "
-       "stopped at offset 7"},
       {"ju 1 99 ", 2451361, good, " ",  // the last year widened, and the first not
        "1 July 1999 (month-name day year); \"ju\" could name June or July: took July; 99 widened to 1999; "
        "stopped at offset 7"},
@@ -161,7 +143,6 @@ TEST(DateText, ParserRows) {
       {"12 25", 0, eof, "", "no date: the input ended after the second number; stopped at offset 5"},
       {"December 25, 2037", 0, bad, "",
        "no date (month-name day year): the year ends the input: add a character after it; stopped at offset 17"},
-      {"31 April 1998 ", 0, bad, " ", "no date (day month-name year): there is no 31 April 1998; stopped at offset 13"},
       {"29 feb 00 ", 0, bad, " ",
        "no date (day month-name year): there is no 29 February 1900; 0 widened to 1900; stopped at offset 9"},
       {"13/1/1998 ", 0, bad, " ", "no date (month day year): there is no month 13; stopped at offset 9"},
@@ -184,7 +165,7 @@ TEST(DateText, ParserRows) {
       in.clear();
       std::string rest;
       std::getline(in, rest, '\0');
-      EXPECT_TRUE(d.Hash() == r.day_number && state == r.state && rest == r.rest) << r.text << ": " << d.Hash();
+      EXPECT_TRUE(d.Hash() == r.hash && state == r.state && rest == r.rest) << r.text << ": " << d.Hash();
       ADate::Reading const reading = ADate::Read(r.text);
       EXPECT_TRUE(reading.date == d && reading.stop + rest.size() == std::strlen(r.text)) << r.text;
       if (r.report != nullptr) {
@@ -195,20 +176,14 @@ TEST(DateText, ParserRows) {
   read_rows();
   // Each thread has its own word buffer: two threads read the rows at once.
   if (brindle::testing::EmulatedCpu()) GTEST_SKIP() << brindle::testing::kEmulatedCpuSkip;
-  auto other = std::async(std::launch::async, [&read_rows] {
-    for (int i = 0; i < 300; ++i) read_rows();
-  });
+  auto other = std::async(std::launch::async, [&read_rows] { for (int i = 0; i < 300; ++i) read_rows(); });
   for (int i = 0; i < 300; ++i) read_rows();
   other.get();
 }
 
 // Pins the zone; UTC again after.
-class Zone : public ::testing::Test {
- protected:
-  static void Use(char const* tz) {
-    brindle::testing::SetEnv("TZ", tz);
-    _tzset();
-  }
+struct Zone : ::testing::Test {
+  static void Use(char const* tz) { brindle::testing::SetEnv("TZ", tz); _tzset(); }
   void TearDown() override { Use("UTC0"); }
 };
 
@@ -220,8 +195,7 @@ TEST_F(Zone, PrintedForms) {
       {ADate(5, 1, 1998), 0, "January 5, 1998\n"},  {ADate(5, 1, 1998), 1, " 5-Jan-1998"},
       {ADate(25, 12, 2037), 2, "12/25/2037\n"},    {ADate(25, 12, 2037), 3, "25 December 2037\n"},
       {ADate(25, 12, 999), 1, "25-Dec-0999"},       {ADate(31, 5, 2939805), 1, "31-May-2939805"},
-      {ADate(0, 13, 1998), 0, "February 28, 2935093\n"},  // the invalid date, unguarded
-      {ADate(5, 1, 1998), 4, ""},                   {ADate(5, 1, 1998), -1, ""},
+      {ADate(0, 13, 1998), 0, "February 28, 2935093\n"}, {ADate(5, 1, 1998), 4, ""},  // the invalid date; no form
   };
   EXPECT_EQ(ADate::PrintOption, ADate::MonthDayYear);  // at load
   for (Row const& r : rows) {
@@ -230,7 +204,7 @@ TEST_F(Zone, PrintedForms) {
     out << r.date;
     EXPECT_TRUE(std::string(r.date.AsString()) == r.text && out.str() == r.text) << r.option << ": " << r.text;
   }
-  EXPECT_EQ(ADate::SetPrintOption(ADate::MonthDayYear), -1);  // the one it replaces
+  EXPECT_EQ(ADate::SetPrintOption(ADate::MonthDayYear), 4);  // the one it replaces
   Use("EST5EDT,M4.1.0,M10.5.0");
   EXPECT_STREQ(ATime(Utc(ADate(6, 1, 1998), 2)).AsString(), "January 5, 1998\n 9:00:00 pm");
   EXPECT_TRUE(ATime::PrintDate(0) == 1 && ATime::PrintDate(0) == 0 && ATime::PrintDateFlag == 0);
@@ -243,26 +217,22 @@ TEST_F(Zone, PrintedForms) {
 }
 
 // The built-in rule under the zone's offsets: 1974 and 1975 have dates of
-// their own, then Sundays in April (1987 to 2006: around 1 April) and
-// October, from 2007 on in March and November; a two-digit year is not
-// expanded before the rule is chosen. The reading that the start skips is no
-// instant, and the hour that the end repeats reads as standard time.
+// their own; then to 1986 the Sunday before 30 April (30 April 1978 was one),
+// to 2006 the Sunday of 31 March to 6 April (1991: 31 March), and the Sunday
+// of 24 to 30 October. A two-digit year is not expanded before the rule is
+// chosen. From 2007 on the C library pins the changes (below), and
+// chrono_test.cpp the readings that each change skips or repeats.
 TEST_F(Zone, DaylightSavingRule) {
   Use("EST5EDT,M4.1.0,M10.5.0");
   ASSERT_TRUE(_timezone == 18000 && _daylight != 0);
-  struct Row { unsigned int year; ADate begin, end; } const rows[] = {
-      {1974, ADate(6, 1, 1974), ADate(27, 10, 1974)},  {1975, ADate(23, 2, 1975), ADate(26, 10, 1975)},
-      {1978, ADate(23, 4, 1978), ADate(29, 10, 1978)}, {1986, ADate(27, 4, 1986), ADate(26, 10, 1986)},
-      {1987, ADate(5, 4, 1987), ADate(25, 10, 1987)},  {1991, ADate(31, 3, 1991), ADate(27, 10, 1991)},
-      {1993, ADate(4, 4, 1993), ADate(24, 10, 1993)},  {2006, ADate(2, 4, 2006), ADate(29, 10, 2006)},
-      {2007, ADate(11, 3, 2007), ADate(4, 11, 2007)},  {98, ADate(26, 4, 1998), ADate(25, 10, 1998)},
+  struct Row { unsigned int year, begin_day, begin_month, end_day; } const rows[] = {  // it ends in October
+      {1974, 6, 1, 27}, {1975, 23, 2, 26}, {1978, 23, 4, 29}, {1986, 27, 4, 26},
+      {1987, 5, 4, 25}, {1991, 31, 3, 27}, {2006, 2, 4, 29},  {98, 26, 4, 25},
   };
   for (Row const& r : rows) {
-    std::uint32_t const begin = Utc(r.begin, 7), end = Utc(r.end, 6);  // 2:00 EST; 1:00 EST, which is 2:00 EDT
+    std::uint32_t const begin = Utc(ADate(r.begin_day, r.begin_month, r.year), 7);  // 2:00 EST
+    std::uint32_t const end = Utc(ADate(r.end_day, 10, r.year), 6);                  // 1:00 EST, which is 2:00 EDT
     EXPECT_TRUE(ATime::BeginDST(r.year).Seconds() == begin && ATime::EndDST(r.year).Seconds() == end) << r.year;
-    EXPECT_TRUE(r.year < 1900 || (!ATime(r.begin, 2, 30, 0).IsValid() && ATime(r.begin, 3, 0, 0).Seconds() == begin &&
-                                  ATime(r.end, 0, 30, 0).Seconds() == end - 5400 &&
-                                  ATime(r.end, 1, 30, 0).Seconds() == end + 1800)) << r.year;
   }
   // The first hour of the range takes the zone's shift too: 01:00 EST is 06:00 UTC.
   EXPECT_EQ(ATime(ADate(1, 1, 1901), 1, 0, 0).Seconds(), 21600u);
