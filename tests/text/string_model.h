@@ -42,10 +42,7 @@ struct StringModel {
     return std::string(p).substr(pos, len);
   }
 
-  void Clear() {
-    text.clear();
-    capacity = 0;
-  }
+  void Clear() { *this = StringModel(); }
 
   // What a run of n copies of c adds: nothing for a NUL.
   static std::string Run(char c, unsigned int n) { return c == '\0' ? std::string() : std::string(n, c); }
@@ -83,12 +80,11 @@ struct StringModel {
     Append(temp.text);
   }
 
+  // A removal that leaves nothing frees the block.
   void Remove(unsigned int pos, unsigned int len) {
-    if (text.empty() || pos >= text.size()) return;
-    unsigned int k = std::min(static_cast<unsigned int>(text.size()) - pos, len);
-    if (k == 0) return;
-    if (k == text.size()) return Clear();
-    text.erase(pos, k);
+    if (pos >= text.size()) return;
+    text.erase(pos, len);
+    if (text.empty()) Clear();
   }
 };
 
